@@ -1,0 +1,11 @@
+/* libzentro2: the public C API of the camera-sensor library (the one header to include). */
+#ifndef ZENTRO_H
+#define ZENTRO_H
+
+#include "zentro_export.h"
+#include "zentro_errors.h"
+#include "zentro_datatypes.h"
+#include "zentro_config.h"
+#include "zentro_osal.h"
+
+#endif /* ZENTRO_H */

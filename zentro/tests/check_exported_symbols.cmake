@@ -1,0 +1,50 @@
+# Checks that libzentro2 exports exactly the functions its public headers declare
+# with ZE_API, and that it carries its SONAME.
+# Usage: cmake -DLIBRARY=<so> -DHEADERS=<include dir> -DNM=<nm> -DOBJDUMP=<objdump> -P <this>
+
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
+    OUTPUT_VARIABLE nm_output RESULT_VARIABLE nm_result)
+if(NOT nm_result EQUAL 0)
+    message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "[0-9a-f]+ [TtWw] [A-Za-z_][A-Za-z0-9_]*" code_symbols "${nm_output}")
+set(exported "")
+foreach(line IN LISTS code_symbols)
+    string(REGEX REPLACE "^[0-9a-f]+ [TtWw] " "" name "${line}")
+    list(APPEND exported ${name})
+endforeach()
+
+file(GLOB headers ${HEADERS}/*.h)
+set(declared "")
+foreach(header IN LISTS headers)
+    file(READ ${header} text)
+    # Declarations span lines; join them so "ZE_API type name(" is found whole.
+    string(REGEX REPLACE "[\r\n]+" " " text "${text}")
+    string(REGEX MATCHALL "ZE_API [^;(]*[ *]([A-Za-z_][A-Za-z0-9_]*)\\(" matches "${text}")
+    foreach(match IN LISTS matches)
+        string(REGEX REPLACE ".*[ *]([A-Za-z_][A-Za-z0-9_]*)\\($" "\\1" name "${match}")
+        list(APPEND declared ${name})
+    endforeach()
+endforeach()
+list(REMOVE_DUPLICATES declared)
+
+set(missing ${declared})
+list(REMOVE_ITEM missing ${exported})
+set(extra ${exported})
+list(REMOVE_ITEM extra ${declared})
+list(LENGTH declared declared_count)
+if(missing)
+    message(SEND_ERROR "declared but not exported: ${missing}")
+endif()
+if(extra)
+    message(SEND_ERROR "exported but not declared in the public headers: ${extra}")
+endif()
+if(declared_count LESS 50)
+    message(SEND_ERROR "only ${declared_count} declarations found: header parsing is broken")
+endif()
+
+execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dynamic_section)
+if(NOT dynamic_section MATCHES "SONAME +libzentro2\\.so\\.[0-9]+")
+    message(SEND_ERROR "libzentro2 has no SONAME libzentro2.so.N")
+endif()
+message(STATUS "${declared_count} functions declared and exported")

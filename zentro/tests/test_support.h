@@ -1,0 +1,56 @@
+// Helpers shared by the library's unit tests: scratch directories, files and child processes.
+#ifndef ZENTRO_TEST_SUPPORT_H
+#define ZENTRO_TEST_SUPPORT_H
+
+#include <functional>
+#include <string>
+
+namespace zentro::test {
+
+// A fresh directory below the system's temporary directory, removed with everything in it.
+class TempDir
+{
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+
+    const std::string &path() const { return path_; }
+    // path() + "/" + name
+    std::string file(const std::string &name) const;
+
+private:
+    std::string path_;
+};
+
+// Writes @contents to @path (binary), replacing the file.
+void writeFile(const std::string &path, const std::string &contents);
+// The whole contents of @path; empty when it cannot be read.
+std::string readFile(const std::string &path);
+// Sets the modification time of @path to @seconds since the epoch.
+void setModificationTime(const std::string &path, long seconds);
+
+// Runs @body in a forked child process and returns the text it produced. For
+// values the library decides once per process (home directory, ...), so each
+// case starts from a pristine process. A child that crashes fails the test.
+std::string runInChild(const std::function<std::string()> &body);
+
+// Sets an environment variable for the scope of the object (restores it after).
+class ScopedEnv
+{
+public:
+    ScopedEnv(const char *name, const char *value); // value nullptr: unset
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv &) = delete;
+    ScopedEnv &operator=(const ScopedEnv &) = delete;
+
+private:
+    std::string name_;
+    std::string old_;
+    bool hadOld_;
+};
+
+} // namespace zentro::test
+
+#endif // ZENTRO_TEST_SUPPORT_H
