@@ -2,6 +2,7 @@
 #include "test_support.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -87,6 +88,17 @@ std::string runInChild(const std::function<std::string()> &body)
     waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child failed: " << status;
     return text;
+}
+
+std::string runUnprivileged(const std::function<std::string()> &body)
+{
+    return runInChild([&body] {
+        constexpr uid_t kNobody = 65534;
+        if (geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
+            return std::string("cannot drop privileges");
+        return body();
+    });
 }
 
 ScopedEnv::ScopedEnv(const char *name, const char *value) : name_(name)

@@ -36,6 +36,10 @@ void setModificationTime(const std::string &path, long seconds);
 // case starts from a pristine process. A child that crashes fails the test.
 std::string runInChild(const std::function<std::string()> &body);
 
+// runInChild with the child dropped to an unprivileged user when the tests run
+// as the superuser, whom file permissions do not stop.
+std::string runUnprivileged(const std::function<std::string()> &body);
+
 // Sets an environment variable for the scope of the object (restores it after).
 class ScopedEnv
 {
