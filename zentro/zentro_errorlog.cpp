@@ -103,6 +103,16 @@ void closeLog()
     gLog = nullptr;
 }
 
+// Closes any open log and starts a new record; false when memory is short.
+bool replaceLog(uint32_t types)
+{
+    closeLog();
+    gLog = new (std::nothrow) LogRecord;
+    if (gLog)
+        gLog->types = types;
+    return gLog != nullptr;
+}
+
 const char *textOrEmpty(const char *text)
 {
     return text ? text : "";
@@ -224,11 +234,8 @@ extern "C" {
 ZE_API int ze_OpenErrorLog(uint32_t types, const char *file_name)
 {
     zentro::CriticalSectionGuard guard(logLock());
-    closeLog();
-    gLog = new (std::nothrow) LogRecord;
-    if (!gLog)
+    if (!replaceLog(types))
         return CAMERA_SUCCESS;
-    gLog->types = types;
     try {
         gLog->fileName = std::string(textOrEmpty(file_name)).substr(0, kMaxFileNameLength);
     } catch (const std::bad_alloc &) {
@@ -242,12 +249,8 @@ ZE_API int ze_OpenErrorLog(uint32_t types, const char *file_name)
 ZE_API int ze_OpenErrorLogCallback(uint32_t types, ze_log_callback_t callback)
 {
     zentro::CriticalSectionGuard guard(logLock());
-    closeLog();
-    gLog = new (std::nothrow) LogRecord;
-    if (!gLog)
-        return CAMERA_SUCCESS;
-    gLog->types = types;
-    gLog->callback = callback;
+    if (replaceLog(types))
+        gLog->callback = callback;
     return CAMERA_SUCCESS;
 }
 
