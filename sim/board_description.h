@@ -1,0 +1,51 @@
+// The board description: which devices the simulated board has, read from its description file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace boardsim {
+
+struct BoardDescription {
+    std::vector<int> videoNodes{0, 1, 2, 3, 4, 5};
+    // Camera link: the sensor and optional link devices on the capture driver's bus.
+    uint8_t sensorAddress = 0x10;
+    std::string sensorData; // sensor-data file giving the register defaults; empty = built-in
+    uint32_t width = 1920;
+    uint32_t height = 1200;
+    uint32_t bitDepth = 12;
+    uint16_t chipVersionRegister = 0x3000;
+    uint16_t chipVersion = 0x0C54;
+    uint16_t frameCounterRegister = 0x303A;
+    uint32_t frameRate = 30;
+    uint32_t maxBuffers = 8;
+    std::optional<uint8_t> serializerAddress;
+    std::optional<uint8_t> deserializerAddress;
+    // Capture driver.
+    std::array<int32_t, 9> driverVersion{35, 4, 1, 5, 10, 120, 2, 1, 0};
+    uint32_t pixelClock = 74250000;
+    uint32_t lineLength = 2200;
+    uint32_t i2cSpeed = 400000;
+    // Board peripherals.
+    std::vector<int> i2cBuses{8};
+    int eepromBus = 8;
+    uint8_t eepromAddress = 0x50;
+    uint32_t eepromSize = 4096;
+    std::string boardSerial = "QRB2000001";
+    std::string moduleSerial = "1421223012345";
+    std::string gpioChip = "gpiochip1";
+    uint32_t gpioLines = 160;
+    std::string gpioLabel = "board-gpio";
+};
+
+// Parses the text of a description file. Every problem is appended to errors as
+// "line N: ..."; the returned description is only meaningful when errors stays empty.
+BoardDescription parseBoardDescription(const std::string &text, std::vector<std::string> &errors);
+
+// The description file of the default board, with a comment per key.
+std::string defaultBoardDescriptionText();
+
+} // namespace boardsim

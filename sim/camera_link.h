@@ -1,0 +1,37 @@
+// The camera link's I2C bus behind the capture driver: the sensor and optional link devices.
+#pragma once
+
+#include "board_description.h"
+#include "bus_device.h"
+
+#include <map>
+#include <memory>
+#include <string>
+
+namespace boardsim {
+
+class CameraLink
+{
+public:
+    // Builds the devices; false with a message when the sensor's register defaults cannot be read.
+    bool build(const BoardDescription &description, const std::string &boardDirectory,
+               std::string &error);
+
+    // The device that acknowledges a 7-bit address, or nullptr (no device, or sensor in reset).
+    BusDevice *answer(uint8_t address);
+    BusDevice &sensor() { return *devices_.at(sensorAddress_); }
+    // The sensor's reset line: while held, the sensor does not answer; on release it comes
+    // back with its default register values.
+    void setReset(bool held);
+    bool resetHeld() const { return resetHeld_; }
+    // Takes the line's state from another process, which has already reset the registers.
+    void adoptReset(bool held);
+    void reload();
+
+private:
+    std::map<uint8_t, std::unique_ptr<BusDevice>> devices_;
+    uint8_t sensorAddress_ = 0;
+    bool resetHeld_ = false;
+};
+
+} // namespace boardsim

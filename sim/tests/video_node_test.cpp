@@ -1,0 +1,276 @@
+// The simulated capture node: buffer and format rules, blocking dequeue, threads, fork.
+#include "sim_board.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/videodev2.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using boardsim::testing::SimBoard;
+
+class VideoNode : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(boardsim::testing::simulatorLoaded()) << "run with libboardsim preloaded";
+    }
+    static int requestBuffers(int fd, uint32_t count)
+    {
+        v4l2_requestbuffers req{};
+        req.count = count;
+        req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        req.memory = V4L2_MEMORY_MMAP;
+        return ::ioctl(fd, VIDIOC_REQBUFS, &req) < 0 ? -errno : static_cast<int>(req.count);
+    }
+    static v4l2_format setFormat(int fd, uint32_t width, uint32_t height, uint32_t fourcc)
+    {
+        v4l2_format f{};
+        f.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        f.fmt.pix.width = width;
+        f.fmt.pix.height = height;
+        f.fmt.pix.pixelformat = fourcc;
+        EXPECT_EQ(::ioctl(fd, VIDIOC_S_FMT, &f), 0) << std::strerror(errno);
+        return f;
+    }
+    static void queueAll(int fd, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            v4l2_buffer b{};
+            b.index = static_cast<uint32_t>(i);
+            b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+            b.memory = V4L2_MEMORY_MMAP;
+            ASSERT_EQ(::ioctl(fd, VIDIOC_QBUF, &b), 0) << std::strerror(errno);
+        }
+    }
+};
+
+TEST_F(VideoNode, BuffersAreGrantedUpToTheDriversLimit)
+{
+    SimBoard board("max_buffers = 1\n");
+    const int fd = ::open("/dev/video0", O_RDWR | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(requestBuffers(fd, 3), 1);
+    EXPECT_EQ(requestBuffers(fd, 0), 0);
+    ::close(fd);
+}
+
+TEST_F(VideoNode, FormatsAreAdjustedNotRefused)
+{
+    SimBoard board;
+    const int fd = ::open("/dev/video0", O_RDWR | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    v4l2_format f = setFormat(fd, 640, 480, v4l2_fourcc('Y', 'U', 'Y', 'V'));
+    EXPECT_EQ(f.fmt.pix.pixelformat, V4L2_PIX_FMT_SGRBG12);
+    f = setFormat(fd, 640, 480, V4L2_PIX_FMT_SGRBG8);
+    EXPECT_EQ(f.fmt.pix.bytesperline, 640u);
+    EXPECT_EQ(f.fmt.pix.sizeimage, 640u * 480u);
+    EXPECT_EQ(board.driverState().at("format.video0"), "640 480 GRBG 640");
+    ::close(fd);
+}
+
+TEST_F(VideoNode, FormatAndStrideAreLockedWhileBuffersExist)
+{
+    SimBoard board;
+    const int fd = ::open("/dev/video1", O_RDWR | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(requestBuffers(fd, 2), 2);
+    v4l2_format f{};
+    f.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    ASSERT_EQ(::ioctl(fd, VIDIOC_G_FMT, &f), 0);
+    EXPECT_EQ(::ioctl(fd, VIDIOC_S_FMT, &f), -1);
+    EXPECT_EQ(errno, EBUSY);
+    const int other = ::open("/dev/video1", O_RDWR | O_NONBLOCK);
+    EXPECT_EQ(requestBuffers(other, 2), -EBUSY);
+    ::close(other);
+
+    v4l2_buffer b{};
+    b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    b.index = 1;
+    ASSERT_EQ(::ioctl(fd, VIDIOC_QUERYBUF, &b), 0);
+    EXPECT_EQ(::mmap(nullptr, b.length, PROT_READ, MAP_SHARED, fd, b.m.offset + 4096), MAP_FAILED);
+    EXPECT_EQ(errno, EINVAL);
+    EXPECT_EQ(::mmap(nullptr, b.length, PROT_READ, MAP_PRIVATE, fd, b.m.offset), MAP_FAILED);
+    b.index = 2;
+    EXPECT_EQ(::ioctl(fd, VIDIOC_QUERYBUF, &b), -1);
+    ::close(fd);
+}
+
+TEST_F(VideoNode, BlockingDequeueWaitsForTheNextFrame)
+{
+    SimBoard board;
+    const int fd = ::open("/dev/video0", O_RDWR);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(requestBuffers(fd, 2), 2);
+    queueAll(fd, 2);
+    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    ASSERT_EQ(::ioctl(fd, VIDIOC_STREAMON, &type), 0);
+    v4l2_buffer b{};
+    b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    b.memory = V4L2_MEMORY_MMAP;
+    ASSERT_EQ(::ioctl(fd, VIDIOC_DQBUF, &b), 0) << std::strerror(errno);
+    EXPECT_EQ(b.sequence, 0u);
+    EXPECT_EQ(b.flags & (V4L2_BUF_FLAG_DONE | V4L2_BUF_FLAG_QUEUED), 0u);
+    EXPECT_EQ(b.bytesused, 1920u * 2 * 1200);
+    ASSERT_EQ(::ioctl(fd, VIDIOC_STREAMOFF, &type), 0);
+    ::close(fd);
+}
+
+TEST_F(VideoNode, ThreadsShareTheBoardWhileOneStreams)
+{
+    SimBoard board;
+    const int stream = ::open("/dev/video0", O_RDWR | O_NONBLOCK);
+    ASSERT_GE(stream, 0);
+    setFormat(stream, 320, 240, V4L2_PIX_FMT_SGRBG12);
+    ASSERT_EQ(requestBuffers(stream, 3), 3);
+    queueAll(stream, 3);
+    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    ASSERT_EQ(::ioctl(stream, VIDIOC_STREAMON, &type), 0);
+
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 3; ++t) {
+        readers.emplace_back([&wrong, t] {
+            const int fd = ::open("/dev/video1", O_RDWR | O_NONBLOCK);
+            for (int i = 0; i < 200; ++i) {
+                v4l2_dbg_register r{};
+                r.size = 2;
+                r.reg = 0x10;
+                r.val = uint64_t{0x3000} << 32;
+                if (::ioctl(fd, VIDIOC_DBG_G_REGISTER, &r) != 0 || (r.val & 0xFFFF) != 0x0C54)
+                    ++wrong;
+                const int plain = ::open("/dev/null", O_RDONLY);
+                if (plain < 0 || ::close(plain) != 0)
+                    ++wrong;
+            }
+            ::close(fd);
+            (void)t;
+        });
+    }
+    int frames = 0;
+    for (int i = 0; i < 200 && frames < 3; ++i) {
+        v4l2_buffer b{};
+        b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        b.memory = V4L2_MEMORY_MMAP;
+        if (::ioctl(stream, VIDIOC_DQBUF, &b) == 0) {
+            ++frames;
+            ASSERT_EQ(::ioctl(stream, VIDIOC_QBUF, &b), 0);
+        } else {
+            ASSERT_EQ(errno, EAGAIN);
+            ::usleep(10000);
+        }
+    }
+    for (auto &t : readers)
+        t.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(frames, 3);
+    ::close(stream); // closing a streaming node stops it
+}
+
+TEST_F(VideoNode, UserPointerBuffersReceiveFramesInPlace)
+{
+    SimBoard board;
+    const int fd = ::open("/dev/video0", O_RDWR | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    const v4l2_format f = setFormat(fd, 32, 4, V4L2_PIX_FMT_SGRBG10);
+    v4l2_requestbuffers req{};
+    req.count = 2;
+    req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    req.memory = V4L2_MEMORY_USERPTR;
+    ASSERT_EQ(::ioctl(fd, VIDIOC_REQBUFS, &req), 0);
+    std::vector<uint16_t> memory[2] = {std::vector<uint16_t>(32 * 4, 0xFFFF),
+                                       std::vector<uint16_t>(32 * 4, 0xFFFF)};
+    v4l2_buffer b{};
+    b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    b.memory = V4L2_MEMORY_USERPTR;
+    b.length = f.fmt.pix.sizeimage - 1;
+    b.m.userptr = reinterpret_cast<unsigned long>(memory[0].data());
+    EXPECT_EQ(::ioctl(fd, VIDIOC_QBUF, &b), -1); // too small for a frame
+    for (uint32_t i = 0; i < 2; ++i) {
+        b.index = i;
+        b.length = f.fmt.pix.sizeimage;
+        b.m.userptr = reinterpret_cast<unsigned long>(memory[i].data());
+        ASSERT_EQ(::ioctl(fd, VIDIOC_QBUF, &b), 0) << std::strerror(errno);
+    }
+    EXPECT_EQ(::mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 0), MAP_FAILED);
+    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    ASSERT_EQ(::ioctl(fd, VIDIOC_STREAMON, &type), 0);
+    int rc = -1;
+    for (int i = 0; i < 100 && rc != 0; ++i) {
+        rc = ::ioctl(fd, VIDIOC_DQBUF, &b);
+        if (rc != 0)
+            ::usleep(10000);
+    }
+    ASSERT_EQ(rc, 0);
+    EXPECT_EQ(b.m.userptr, reinterpret_cast<unsigned long>(memory[b.index].data()));
+    const auto &frame = memory[b.index];
+    EXPECT_EQ(frame[0], b.sequence & 0xFF);
+    EXPECT_EQ(frame[32 + 5], (5 + 2 + b.sequence) & 0x3FF);
+    ::close(fd);
+}
+
+TEST_F(VideoNode, CropIsTheWholeSensor)
+{
+    SimBoard board("width = 1280\nheight = 800\n");
+    const int fd = ::open("/dev/video0", O_RDWR);
+    ASSERT_GE(fd, 0);
+    v4l2_cropcap cap{};
+    cap.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    ASSERT_EQ(::ioctl(fd, VIDIOC_CROPCAP, &cap), 0);
+    EXPECT_EQ(cap.defrect.width, 1280u);
+    EXPECT_EQ(cap.bounds.height, 800u);
+    v4l2_crop crop{};
+    crop.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    crop.c = {10, 10, 100, 100};
+    ASSERT_EQ(::ioctl(fd, VIDIOC_S_CROP, &crop), 0);
+    EXPECT_EQ(crop.c.width, 1280u);
+    v4l2_format f{};
+    f.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    ASSERT_EQ(::ioctl(fd, VIDIOC_G_FMT, &f), 0);
+    EXPECT_EQ(f.fmt.pix.width, 1280u);
+    EXPECT_EQ(f.fmt.pix.pixelformat, V4L2_PIX_FMT_SGRBG12);
+    ::close(fd);
+}
+
+TEST_F(VideoNode, ForkedChildLeavesTheParentsStreamRunning)
+{
+    SimBoard board;
+    const int fd = ::open("/dev/video0", O_RDWR | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    setFormat(fd, 64, 8, V4L2_PIX_FMT_SGRBG12);
+    ASSERT_EQ(requestBuffers(fd, 2), 2);
+    queueAll(fd, 2);
+    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    ASSERT_EQ(::ioctl(fd, VIDIOC_STREAMON, &type), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // The child closes what it inherited, as a spawned program's start-up code may do.
+        ::_exit(::close(fd) == 0 ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    v4l2_buffer b{};
+    b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    b.memory = V4L2_MEMORY_MMAP;
+    int rc = -1;
+    for (int i = 0; i < 100 && rc != 0; ++i) {
+        rc = ::ioctl(fd, VIDIOC_DQBUF, &b);
+        if (rc != 0)
+            ::usleep(10000);
+    }
+    EXPECT_EQ(rc, 0);
+    ::close(fd);
+}
+
+} // namespace

@@ -1,0 +1,539 @@
+// The simulated V4L2 capture node.
+#include "video_node_file.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include "real_functions.h"
+
+namespace boardsim {
+namespace {
+
+constexpr uint32_t kMaxDimension = 16384;
+constexpr uint32_t kMaxStride = 65535;
+constexpr uint32_t kMaxControls = 64;
+constexpr size_t kPageSize = 4096;
+constexpr uint32_t kDriverVersion = (5u << 16) | (10u << 8) | 120u;
+constexpr uint32_t kCapabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
+
+size_t roundUpToPage(size_t n)
+{
+    return (n + kPageSize - 1) / kPageSize * kPageSize;
+}
+
+void copyName(uint8_t *dst, size_t size, const std::string &text)
+{
+    std::memset(dst, 0, size);
+    std::memcpy(dst, text.data(), std::min(size - 1, text.size()));
+}
+
+bool isCaptureType(uint32_t type)
+{
+    return type == V4L2_BUF_TYPE_VIDEO_CAPTURE;
+}
+
+} // namespace
+
+VideoNodeFile::VideoNodeFile(Board &board, int index, int eventFd)
+    : board_(board), index_(index), eventFd_(eventFd), node_(board.videoNodes[index])
+{
+    if (node_.format.pixelFormat == 0) {
+        const auto &d = board_.description();
+        node_.format = {d.width, d.height, defaultPixelFormat(d.bitDepth).fourcc, 0};
+        adjustFormat(node_.format);
+    }
+}
+
+VideoNodeFile::~VideoNodeFile()
+{
+    if (mapping_ != nullptr)
+        ::munmap(mapping_, mappingSize_);
+}
+
+dev_t VideoNodeFile::deviceNumber() const
+{
+    return makedev(kVideoMajor, static_cast<unsigned>(index_));
+}
+
+int VideoNodeFile::ioctl(BoardLock &lock, unsigned long request, void *arg)
+{
+    if (arg == nullptr && request != VIDIOC_LOG_STATUS)
+        return -EFAULT;
+    switch (request) {
+    case VIDIOC_QUERYCAP:
+        return queryCapabilities(*static_cast<v4l2_capability *>(arg));
+    case VIDIOC_ENUM_FMT:
+        return enumerateFormat(*static_cast<v4l2_fmtdesc *>(arg));
+    case VIDIOC_G_FMT:
+        return getFormat(*static_cast<v4l2_format *>(arg));
+    case VIDIOC_S_FMT:
+        return setFormat(*static_cast<v4l2_format *>(arg), false);
+    case VIDIOC_TRY_FMT:
+        return setFormat(*static_cast<v4l2_format *>(arg), true);
+    case VIDIOC_REQBUFS:
+        return requestBuffers(*static_cast<v4l2_requestbuffers *>(arg));
+    case VIDIOC_QUERYBUF:
+        return queryBuffer(*static_cast<v4l2_buffer *>(arg));
+    case VIDIOC_QBUF:
+        return queueBuffer(*static_cast<v4l2_buffer *>(arg));
+    case VIDIOC_DQBUF:
+        return dequeueBuffer(lock, *static_cast<v4l2_buffer *>(arg));
+    case VIDIOC_STREAMON:
+        return streamOn(static_cast<const int *>(arg));
+    case VIDIOC_STREAMOFF:
+        return streamOff(lock, static_cast<const int *>(arg));
+    case VIDIOC_G_EXT_CTRLS:
+    case VIDIOC_S_EXT_CTRLS:
+    case VIDIOC_TRY_EXT_CTRLS:
+        return extControls(*static_cast<v4l2_ext_controls *>(arg), request);
+    case VIDIOC_G_CTRL: {
+        auto *c = static_cast<v4l2_control *>(arg);
+        return getControl(c->id, c->value);
+    }
+    case VIDIOC_S_CTRL: {
+        auto *c = static_cast<v4l2_control *>(arg);
+        return setControl(c->id, c->value, true);
+    }
+    case VIDIOC_CROPCAP:
+    case VIDIOC_G_CROP:
+    case VIDIOC_S_CROP:
+        return crop(request, arg);
+    case VIDIOC_DBG_G_REGISTER:
+    case VIDIOC_DBG_S_REGISTER:
+        return board_.driver.debugRegister(request == VIDIOC_DBG_S_REGISTER,
+                                           *static_cast<v4l2_dbg_register *>(arg));
+    default:
+        return -ENOTTY;
+    }
+}
+
+int VideoNodeFile::queryCapabilities(v4l2_capability &cap) const
+{
+    std::memset(&cap, 0, sizeof cap);
+    copyName(cap.driver, sizeof cap.driver, "csi-capture");
+    copyName(cap.card, sizeof cap.card, "Camera link " + std::to_string(index_));
+    copyName(cap.bus_info, sizeof cap.bus_info, "platform:csi-capture." + std::to_string(index_));
+    cap.version = kDriverVersion;
+    cap.capabilities = kCapabilities | V4L2_CAP_DEVICE_CAPS;
+    cap.device_caps = kCapabilities;
+    return 0;
+}
+
+int VideoNodeFile::enumerateFormat(v4l2_fmtdesc &desc) const
+{
+    const auto *info = pixelFormatAt(desc.index);
+    if (!isCaptureType(desc.type) || info == nullptr)
+        return -EINVAL;
+    const uint32_t index = desc.index, type = desc.type;
+    std::memset(&desc, 0, sizeof desc);
+    desc.index = index;
+    desc.type = type;
+    desc.pixelformat = info->fourcc;
+    copyName(desc.description, sizeof desc.description, info->description);
+    return 0;
+}
+
+void VideoNodeFile::adjustFormat(NodeFormat &f) const
+{
+    f.width = std::clamp<uint32_t>(f.width, 1, kMaxDimension);
+    f.height = std::clamp<uint32_t>(f.height, 1, kMaxDimension);
+    const PixelFormatInfo *info = findPixelFormat(f.pixelFormat);
+    if (info == nullptr)
+        info = &defaultPixelFormat(board_.description().bitDepth);
+    f.pixelFormat = info->fourcc;
+    const uint32_t minimum = f.width * info->bytesPerPixel;
+    // The preferred stride pads rows; one shorter than a row cannot be honoured.
+    f.bytesPerLine = node_.stride >= minimum ? node_.stride : minimum;
+}
+
+int VideoNodeFile::getFormat(v4l2_format &f) const
+{
+    if (!isCaptureType(f.type))
+        return -EINVAL;
+    auto &pix = f.fmt.pix;
+    std::memset(&f.fmt, 0, sizeof f.fmt);
+    pix.width = node_.format.width;
+    pix.height = node_.format.height;
+    pix.pixelformat = node_.format.pixelFormat;
+    pix.field = V4L2_FIELD_NONE;
+    pix.bytesperline = node_.format.bytesPerLine;
+    pix.sizeimage = node_.format.bytesPerLine * node_.format.height;
+    pix.colorspace = V4L2_COLORSPACE_RAW;
+    return 0;
+}
+
+int VideoNodeFile::setFormat(v4l2_format &f, bool tryOnly)
+{
+    if (!isCaptureType(f.type))
+        return -EINVAL;
+    NodeFormat wanted{f.fmt.pix.width, f.fmt.pix.height, f.fmt.pix.pixelformat, 0};
+    adjustFormat(wanted);
+    if (!tryOnly) {
+        if (node_.bufferOwner != nullptr)
+            return -EBUSY;
+        node_.format = wanted;
+        board_.driver.state().nodeFormats[index_] = wanted;
+        board_.driver.save();
+    }
+    const NodeFormat saved = node_.format;
+    node_.format = wanted;
+    getFormat(f);
+    node_.format = saved;
+    return 0;
+}
+
+int VideoNodeFile::requestBuffers(v4l2_requestbuffers &req)
+{
+    const bool knownMemory = req.memory == V4L2_MEMORY_MMAP || req.memory == V4L2_MEMORY_USERPTR;
+    if (!isCaptureType(req.type) || !knownMemory)
+        return -EINVAL;
+    if (node_.bufferOwner != nullptr && node_.bufferOwner != this)
+        return -EBUSY;
+    if (streaming_)
+        return -EBUSY;
+    freeBuffers();
+    std::memset(req.reserved, 0, sizeof req.reserved);
+    req.capabilities = V4L2_BUF_CAP_SUPPORTS_MMAP | V4L2_BUF_CAP_SUPPORTS_USERPTR;
+    if (req.count == 0)
+        return 0;
+    const uint32_t count = std::min(req.count, board_.description().maxBuffers);
+    bufferFormat_ = node_.format;
+    memoryType_ = req.memory;
+    if (memoryType_ == V4L2_MEMORY_MMAP) {
+        if (const int rc = allocateMappedBuffers(count); rc < 0)
+            return rc;
+    }
+    buffers_.assign(count, Buffer{});
+    node_.bufferOwner = this;
+    req.count = count;
+    return 0;
+}
+
+int VideoNodeFile::allocateMappedBuffers(uint32_t count)
+{
+    const size_t imageSize = size_t{bufferFormat_.bytesPerLine} * bufferFormat_.height;
+    bufferPitch_ = roundUpToPage(imageSize);
+    UniqueFd memory(::memfd_create("video-buffers", MFD_CLOEXEC));
+    if (!memory.valid() || ::ftruncate(memory.get(), static_cast<off_t>(bufferPitch_ * count)) != 0)
+        return -ENOMEM;
+    void *map = real::mmap(nullptr, bufferPitch_ * count, PROT_READ | PROT_WRITE, MAP_SHARED,
+                           memory.get(), 0);
+    if (map == MAP_FAILED)
+        return -ENOMEM;
+    memory_ = std::move(memory);
+    mapping_ = static_cast<uint8_t *>(map);
+    mappingSize_ = bufferPitch_ * count;
+    return 0;
+}
+
+uint8_t *VideoNodeFile::frameMemory(uint32_t index) const
+{
+    if (memoryType_ == V4L2_MEMORY_USERPTR)
+        return reinterpret_cast<uint8_t *>(buffers_[index].userPointer);
+    return mapping_ + index * bufferPitch_;
+}
+
+// The sensor's whole frame is the only crop rectangle.
+int VideoNodeFile::crop(unsigned long request, void *arg) const
+{
+    const auto &d = board_.description();
+    const v4l2_rect full{0, 0, d.width, d.height};
+    if (request == VIDIOC_CROPCAP) {
+        auto &cap = *static_cast<v4l2_cropcap *>(arg);
+        if (!isCaptureType(cap.type))
+            return -EINVAL;
+        cap.bounds = full;
+        cap.defrect = full;
+        cap.pixelaspect = {1, 1};
+        return 0;
+    }
+    auto &c = *static_cast<v4l2_crop *>(arg);
+    if (!isCaptureType(c.type))
+        return -EINVAL;
+    c.c = full;
+    return 0;
+}
+
+void VideoNodeFile::freeBuffers()
+{
+    if (mapping_ != nullptr)
+        ::munmap(mapping_, mappingSize_);
+    mapping_ = nullptr;
+    mappingSize_ = 0;
+    memory_.reset();
+    buffers_.clear();
+    memoryType_ = V4L2_MEMORY_MMAP;
+    queued_.clear();
+    done_.clear();
+    if (node_.bufferOwner == this)
+        node_.bufferOwner = nullptr;
+}
+
+void VideoNodeFile::describeBuffer(uint32_t index, v4l2_buffer &b) const
+{
+    const Buffer &buf = buffers_[index];
+    std::memset(&b, 0, sizeof b);
+    b.index = index;
+    b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    b.memory = memoryType_;
+    b.field = V4L2_FIELD_NONE;
+    b.length = bufferFormat_.bytesPerLine * bufferFormat_.height;
+    if (memoryType_ == V4L2_MEMORY_USERPTR)
+        b.m.userptr = buf.userPointer;
+    else
+        b.m.offset = static_cast<uint32_t>(index * bufferPitch_);
+    b.bytesused = buf.bytesUsed;
+    b.sequence = buf.sequence;
+    b.timestamp = buf.timestamp;
+    b.flags = V4L2_BUF_FLAG_MAPPED | V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC;
+    if (buf.state == BufferState::Queued)
+        b.flags |= V4L2_BUF_FLAG_QUEUED;
+    if (buf.state == BufferState::Done)
+        b.flags |= V4L2_BUF_FLAG_DONE;
+}
+
+int VideoNodeFile::queryBuffer(v4l2_buffer &b) const
+{
+    if (!isCaptureType(b.type) || b.index >= buffers_.size())
+        return -EINVAL;
+    describeBuffer(b.index, b);
+    return 0;
+}
+
+int VideoNodeFile::queueBuffer(v4l2_buffer &b)
+{
+    if (!isCaptureType(b.type) || b.memory != memoryType_ || b.index >= buffers_.size())
+        return -EINVAL;
+    Buffer &buf = buffers_[b.index];
+    if (buf.state != BufferState::Dequeued)
+        return -EINVAL;
+    if (memoryType_ == V4L2_MEMORY_USERPTR) {
+        // The frame is written straight into the application's memory, which must hold it.
+        const size_t imageSize = size_t{bufferFormat_.bytesPerLine} * bufferFormat_.height;
+        if (b.m.userptr == 0 || b.length < imageSize)
+            return -EINVAL;
+        buf.userPointer = b.m.userptr;
+    }
+    buf.state = BufferState::Queued;
+    queued_.push_back(b.index);
+    describeBuffer(b.index, b);
+    return 0;
+}
+
+int VideoNodeFile::dequeueBuffer(BoardLock &lock, v4l2_buffer &b)
+{
+    if (!isCaptureType(b.type) || b.memory != memoryType_)
+        return -EINVAL;
+    const bool nonBlocking = (::fcntl(eventFd_, F_GETFL) & O_NONBLOCK) != 0;
+    while (done_.empty()) {
+        if (!streaming_)
+            return -EINVAL;
+        if (nonBlocking)
+            return -EAGAIN;
+        board_.frameReady.wait(lock);
+    }
+    const uint32_t index = done_.front();
+    done_.pop_front();
+    uint64_t one = 0;
+    [[maybe_unused]] ssize_t n = real::read(eventFd_, &one, sizeof one);
+    buffers_[index].state = BufferState::Dequeued;
+    describeBuffer(index, b);
+    return 0;
+}
+
+int VideoNodeFile::streamOn(const int *type)
+{
+    if (!isCaptureType(static_cast<uint32_t>(*type)) || buffers_.empty())
+        return -EINVAL;
+    if (streaming_)
+        return 0;
+    streaming_ = true;
+    stopWorker_ = false;
+    worker_ = std::thread(&VideoNodeFile::streamLoop, this);
+    return 0;
+}
+
+int VideoNodeFile::streamOff(BoardLock &lock, const int *type)
+{
+    if (!isCaptureType(static_cast<uint32_t>(*type)))
+        return -EINVAL;
+    stopWorker(lock);
+    // Stream-off gives every buffer back to the application, dropping finished frames.
+    for (size_t i = 0; i < done_.size(); ++i) {
+        uint64_t one = 0;
+        [[maybe_unused]] ssize_t n = real::read(eventFd_, &one, sizeof one);
+    }
+    queued_.clear();
+    done_.clear();
+    for (auto &buf : buffers_)
+        buf.state = BufferState::Dequeued;
+    return 0;
+}
+
+void VideoNodeFile::stopWorker(BoardLock &lock)
+{
+    streaming_ = false;
+    stopWorker_ = true;
+    board_.frameReady.notify_all();
+    if (worker_.joinable()) {
+        // The worker needs the board lock to notice the stop.
+        lock.unlock();
+        worker_.join();
+        lock.lock();
+    }
+}
+
+void VideoNodeFile::streamLoop()
+{
+    BoardLock lock(board_.mutex);
+    const auto period = std::chrono::microseconds(1000000 / board_.description().frameRate);
+    auto next = std::chrono::steady_clock::now() + period;
+    while (!stopWorker_) {
+        if (board_.frameReady.wait_until(lock, next, [this] { return stopWorker_; }))
+            break;
+        next += period;
+        produceFrame();
+    }
+}
+
+void VideoNodeFile::produceFrame()
+{
+    // A sensor held in reset sends nothing.
+    if (board_.link.resetHeld())
+        return;
+    const uint32_t frame = sequence_++;
+    board_.link.sensor().setInternal16(board_.description().frameCounterRegister,
+                                       static_cast<uint16_t>(frame));
+    if (queued_.empty())
+        return; // no buffer: the frame is dropped, as by a driver
+    const uint32_t index = queued_.front();
+    queued_.pop_front();
+    const PixelFormatInfo *info = findPixelFormat(bufferFormat_.pixelFormat);
+    drawTestFrame(frameMemory(index), *info, bufferFormat_.width, bufferFormat_.height,
+                  bufferFormat_.bytesPerLine, frame);
+    Buffer &buf = buffers_[index];
+    buf.state = BufferState::Done;
+    buf.bytesUsed = bufferFormat_.bytesPerLine * bufferFormat_.height;
+    buf.sequence = frame;
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    buf.timestamp = {now.tv_sec, now.tv_nsec / 1000};
+    done_.push_back(index);
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = real::write(eventFd_, &one, sizeof one);
+    board_.frameReady.notify_all();
+}
+
+void *VideoNodeFile::mmap(BoardLock &, void *addr, size_t length, int prot, int flags, off_t offset,
+                          int &error)
+{
+    const bool shared = (flags & MAP_TYPE) == MAP_SHARED;
+    const auto index = bufferPitch_ ? static_cast<size_t>(offset) / bufferPitch_ : 0;
+    if (!shared || buffers_.empty() || memoryType_ != V4L2_MEMORY_MMAP || offset < 0 ||
+        static_cast<size_t>(offset) % bufferPitch_ != 0 || index >= buffers_.size() ||
+        length == 0 || length > bufferPitch_) {
+        error = EINVAL;
+        return nullptr;
+    }
+    void *p = real::mmap(addr, length, prot, flags, memory_.get(), offset);
+    if (p == MAP_FAILED) {
+        error = errno;
+        return nullptr;
+    }
+    return p;
+}
+
+int VideoNodeFile::getControl(uint32_t id, int32_t &value) const
+{
+    if (id == kPreferredStrideControl) {
+        value = static_cast<int32_t>(node_.stride);
+        return 0;
+    }
+    if (!tableOfControl(id))
+        return -EINVAL;
+    const auto it = node_.controls.find(id);
+    value = it == node_.controls.end() ? 0 : it->second;
+    return 0;
+}
+
+int VideoNodeFile::setControl(uint32_t id, int32_t value, bool apply)
+{
+    if (id == kPreferredStrideControl) {
+        if (value < 0 || static_cast<uint32_t>(value) > kMaxStride)
+            return -ERANGE;
+        if (!apply)
+            return 0;
+        if (node_.bufferOwner != nullptr)
+            return -EBUSY;
+        node_.stride = static_cast<uint32_t>(value);
+        adjustFormat(node_.format);
+        board_.driver.state().nodeFormats[index_] = node_.format;
+        board_.driver.save();
+        return 0;
+    }
+    if (!tableOfControl(id))
+        return -EINVAL;
+    if (value < 0 || value > 1)
+        return -ERANGE;
+    if (!apply)
+        return 0;
+    node_.controls[id] = value;
+    return board_.driver.applyControlTable(id, value);
+}
+
+int VideoNodeFile::extControls(v4l2_ext_controls &c, unsigned long request)
+{
+    if (c.count == 0)
+        return 0;
+    if (c.count > kMaxControls)
+        return -EINVAL;
+    if (c.controls == nullptr)
+        return -EFAULT;
+    // Which: the current values, or one control class that every control must belong to.
+    for (uint32_t i = 0; i < c.count; ++i) {
+        const uint32_t id = c.controls[i].id;
+        const bool known = id == kPreferredStrideControl || tableOfControl(id);
+        const bool classOk =
+            c.which == V4L2_CTRL_WHICH_CUR_VAL || c.which == V4L2_CTRL_ID2WHICH(id);
+        if (!known || !classOk) {
+            c.error_idx = i;
+            return -EINVAL;
+        }
+    }
+    for (uint32_t i = 0; i < c.count; ++i) {
+        auto &ctrl = c.controls[i];
+        int rc = 0;
+        if (request == VIDIOC_G_EXT_CTRLS) {
+            int32_t value = 0;
+            rc = getControl(ctrl.id, value);
+            ctrl.value = value;
+        } else
+            rc = setControl(ctrl.id, ctrl.value, request == VIDIOC_S_EXT_CTRLS);
+        if (rc < 0) {
+            c.error_idx = i;
+            return rc;
+        }
+    }
+    return 0;
+}
+
+void VideoNodeFile::afterFork()
+{
+    // The worker stayed with the parent: its handle is given up, never joined here.
+    if (worker_.joinable())
+        new std::thread(std::move(worker_));
+    streaming_ = false;
+}
+
+void VideoNodeFile::release(BoardLock &lock)
+{
+    stopWorker(lock);
+    freeBuffers();
+}
+
+} // namespace boardsim

@@ -1,0 +1,83 @@
+// An open /dev/videoN of the simulated capture driver: formats, memory-mapped streaming, controls.
+#pragma once
+
+#include "board.h"
+#include "fake_file.h"
+#include "frame_pattern.h"
+#include "state_files.h"
+
+#include <deque>
+#include <linux/videodev2.h>
+#include <thread>
+#include <vector>
+
+namespace boardsim {
+
+class VideoNodeFile : public FakeFile
+{
+public:
+    VideoNodeFile(Board &board, int index, int eventFd);
+    ~VideoNodeFile() override;
+
+    int ioctl(BoardLock &lock, unsigned long request, void *arg) override;
+    void *mmap(BoardLock &lock, void *addr, size_t length, int prot, int flags, off_t offset,
+               int &error) override;
+    void release(BoardLock &lock) override;
+    void afterFork() override;
+    dev_t deviceNumber() const override;
+
+private:
+    enum class BufferState { Dequeued, Queued, Done };
+    struct Buffer {
+        BufferState state = BufferState::Dequeued;
+        unsigned long userPointer = 0; // application memory of a user-pointer buffer
+        uint32_t bytesUsed = 0;
+        uint32_t sequence = 0;
+        timeval timestamp{};
+    };
+
+    int queryCapabilities(v4l2_capability &cap) const;
+    int enumerateFormat(v4l2_fmtdesc &desc) const;
+    int getFormat(v4l2_format &f) const;
+    int setFormat(v4l2_format &f, bool tryOnly);
+    int requestBuffers(v4l2_requestbuffers &req);
+    int allocateMappedBuffers(uint32_t count);
+    int crop(unsigned long request, void *arg) const;
+    uint8_t *frameMemory(uint32_t index) const;
+    int queryBuffer(v4l2_buffer &b) const;
+    int queueBuffer(v4l2_buffer &b);
+    int dequeueBuffer(BoardLock &lock, v4l2_buffer &b);
+    int streamOn(const int *type);
+    int streamOff(BoardLock &lock, const int *type);
+    int extControls(v4l2_ext_controls &c, unsigned long request);
+    int setControl(uint32_t id, int32_t value, bool apply);
+    int getControl(uint32_t id, int32_t &value) const;
+
+    void adjustFormat(NodeFormat &format) const;
+    void freeBuffers();
+    void stopWorker(BoardLock &lock);
+    void streamLoop();
+    void produceFrame();
+    void describeBuffer(uint32_t index, v4l2_buffer &b) const;
+    bool ownsBuffers() const { return !buffers_.empty(); }
+
+    Board &board_;
+    int index_;
+    int eventFd_;
+    VideoNodeState &node_;
+    UniqueFd memory_;
+    uint8_t *mapping_ = nullptr;
+    size_t mappingSize_ = 0;
+    size_t bufferPitch_ = 0; // distance of the buffers in the memory file, whole pages
+    NodeFormat bufferFormat_;
+    uint32_t memoryType_ = V4L2_MEMORY_MMAP;
+    std::vector<Buffer> buffers_;
+    std::deque<uint32_t> queued_;
+    std::deque<uint32_t> done_;
+    bool streaming_ = false;
+    bool stopWorker_ = false;
+    std::thread worker_;
+    uint32_t sequence_ = 0;
+};
+
+} // namespace boardsim
