@@ -2,6 +2,7 @@
 #include "driver_control.h"
 
 #include "driver_protocol.h"
+#include "driver_requests.h"
 
 #include <cstdio>
 #include <cstring>
@@ -9,15 +10,6 @@
 #include <unistd.h>
 
 namespace {
-
-v4l2_dbg_register propertyRequest(uint16_t property, uint32_t value)
-{
-    v4l2_dbg_register r;
-    std::memset(&r, 0, sizeof r);
-    r.size = DRV_REGISTER_SIZE;
-    r.val = uint64_t{property} << DRV_ADDRESS_SHIFT | value;
-    return r;
-}
 
 // The reset line exists only on the board's own capture nodes.
 bool isBoardVideoNode(const char *name)
@@ -36,7 +28,7 @@ bool isBoardVideoNode(const char *name)
 
 int sensor_config_prop(uint16_t property, uint32_t value)
 {
-    v4l2_dbg_register r = propertyRequest(property, value);
+    v4l2_dbg_register r = drv::propertyRequest(property, value);
     if (xioctl(fd, VIDIOC_DBG_S_REGISTER, &r) == -1) {
         errno_exit("VIDIOC_DBG_S_REGISTER");
         return -1;
@@ -46,7 +38,7 @@ int sensor_config_prop(uint16_t property, uint32_t value)
 
 uint32_t sensor_read_prop(uint16_t property)
 {
-    v4l2_dbg_register r = propertyRequest(property, 0);
+    v4l2_dbg_register r = drv::propertyRequest(property, 0);
     if (xioctl(fd, VIDIOC_DBG_G_REGISTER, &r) == -1) {
         errno_exit("VIDIOC_DBG_G_REGISTER");
         return 0;

@@ -2,6 +2,7 @@
 #include "driver_control.h"
 
 #include "driver_protocol.h"
+#include "driver_requests.h"
 
 #include <cstring>
 #include <linux/videodev2.h>
@@ -11,31 +12,11 @@ namespace {
 constexpr const char *kReadName = "VIDIOC_DBG_G_REGISTER";
 constexpr const char *kWriteName = "VIDIOC_DBG_S_REGISTER";
 
-v4l2_dbg_register directRequest(uint8_t slave, uint16_t address, uint16_t value)
-{
-    v4l2_dbg_register r;
-    std::memset(&r, 0, sizeof r);
-    r.size = DRV_REGISTER_SIZE;
-    r.reg = slave;
-    r.val = uint64_t{address} << DRV_ADDRESS_SHIFT | value;
-    return r;
-}
-
-v4l2_dbg_register bufferedRequest(uint8_t slave, uint32_t length, uint8_t *buffer)
-{
-    v4l2_dbg_register r;
-    std::memset(&r, 0, sizeof r);
-    r.size = DRV_REGISTER_SIZE;
-    r.reg = slave | DRV_BUFFER_FLAG | uint64_t{length} << DRV_LENGTH_SHIFT;
-    r.val = reinterpret_cast<uintptr_t>(buffer);
-    return r;
-}
-
 } // namespace
 
 uint16_t i2c_read16(uint8_t slave, uint16_t address)
 {
-    v4l2_dbg_register r = directRequest(slave, address, 0);
+    v4l2_dbg_register r = drv::directRequest(slave, address, 0);
     if (xioctl(fd, VIDIOC_DBG_G_REGISTER, &r) == -1) {
         errno_exit(kReadName);
         return 0;
@@ -45,7 +26,7 @@ uint16_t i2c_read16(uint8_t slave, uint16_t address)
 
 int i2c_write16(uint8_t slave, uint16_t address, uint16_t value)
 {
-    v4l2_dbg_register r = directRequest(slave, address, value);
+    v4l2_dbg_register r = drv::directRequest(slave, address, value);
     if (xioctl(fd, VIDIOC_DBG_S_REGISTER, &r) == -1) {
         errno_exit(kWriteName);
         return -1;
@@ -55,7 +36,7 @@ int i2c_write16(uint8_t slave, uint16_t address, uint16_t value)
 
 int i2c_read(uint8_t slave, uint32_t length, uint8_t *buffer)
 {
-    v4l2_dbg_register r = bufferedRequest(slave, length, buffer);
+    v4l2_dbg_register r = drv::bufferedRequest(slave, DRV_REGISTER_SIZE, length, buffer);
     if (xioctl(fd, VIDIOC_DBG_G_REGISTER, &r) == -1) {
         errno_exit(kReadName);
         return 0;
@@ -65,7 +46,7 @@ int i2c_read(uint8_t slave, uint32_t length, uint8_t *buffer)
 
 int i2c_write(uint8_t slave, uint32_t length, uint8_t *buffer)
 {
-    v4l2_dbg_register r = bufferedRequest(slave, length, buffer);
+    v4l2_dbg_register r = drv::bufferedRequest(slave, DRV_REGISTER_SIZE, length, buffer);
     if (xioctl(fd, VIDIOC_DBG_S_REGISTER, &r) == -1) {
         errno_exit(kWriteName);
         return -1;

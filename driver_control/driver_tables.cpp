@@ -2,6 +2,7 @@
 #include "driver_control.h"
 
 #include "driver_protocol.h"
+#include "driver_requests.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -41,16 +42,8 @@ uint8_t tableAddress()
 
 int setExtendedControl(uint32_t id, int32_t value)
 {
-    v4l2_ext_control control;
-    std::memset(&control, 0, sizeof control);
-    control.id = id;
-    control.value = value;
-    v4l2_ext_controls controls;
-    std::memset(&controls, 0, sizeof controls);
-    controls.ctrl_class = id & DRV_CONTROL_CLASS_MASK;
-    controls.count = 1;
-    controls.controls = &control;
-    if (xioctl(fd, VIDIOC_S_EXT_CTRLS, &controls) == -1) {
+    drv::ExtendedControlRequest request(id, value);
+    if (xioctl(fd, VIDIOC_S_EXT_CTRLS, request.controls()) == -1) {
         errno_exit("VIDIOC_S_EXT_CTRLS");
         return -1;
     }

@@ -7,6 +7,8 @@
 #include <linux/videodev2.h>
 #include <unistd.h>
 
+#include "driver_requests.h"
+
 namespace {
 
 constexpr unsigned kI2cSpeedSettleSeconds = 3;
@@ -35,20 +37,11 @@ void refuseProperty(uint16_t group, uint16_t property)
     std::fprintf(stderr, "Table id: 0x%X not support Property :0x%X\n", group, property);
 }
 
-v4l2_dbg_register propertyRequest(uint16_t property, uint32_t value)
-{
-    v4l2_dbg_register r;
-    std::memset(&r, 0, sizeof r);
-    r.size = DRV_REGISTER_SIZE;
-    r.val = uint64_t{property} << DRV_ADDRESS_SHIFT | value;
-    return r;
-}
-
 } // namespace
 
 int V4L2_Camera::sensor_config_prop(uint16_t property, uint32_t value)
 {
-    v4l2_dbg_register r = propertyRequest(property, value);
+    v4l2_dbg_register r = drv::propertyRequest(property, value);
     if (xioctl(VIDIOC_DBG_S_REGISTER, &r) == -1) {
         const int error = errno;
         errno_exit("sensor_config_prop, VIDIOC_DBG_S_REGISTER");
@@ -59,7 +52,7 @@ int V4L2_Camera::sensor_config_prop(uint16_t property, uint32_t value)
 
 uint32_t V4L2_Camera::sensor_read_prop(uint16_t property)
 {
-    v4l2_dbg_register r = propertyRequest(property, 0);
+    v4l2_dbg_register r = drv::propertyRequest(property, 0);
     if (xioctl(VIDIOC_DBG_G_REGISTER, &r) == -1) {
         errno_exit("sensor_read_prop IDIOC_DBG_G_REGISTER");
         return 0;
@@ -171,22 +164,14 @@ int V4L2_Camera::update_sensor_signal_property(uint16_t property, uint32_t value
 int V4L2_Camera::setExtendedControl(uint32_t id, int32_t value, const char *name,
                                     unsigned long request, int32_t *result)
 {
-    v4l2_ext_control control;
-    std::memset(&control, 0, sizeof control);
-    control.id = id;
-    control.value = value;
-    v4l2_ext_controls controls;
-    std::memset(&controls, 0, sizeof controls);
-    controls.ctrl_class = id & DRV_CONTROL_CLASS_MASK;
-    controls.count = 1;
-    controls.controls = &control;
-    if (xioctl(request, &controls) == -1) {
+    drv::ExtendedControlRequest control(id, value);
+    if (xioctl(request, control.controls()) == -1) {
         const int error = errno;
         errno_exit(name);
         return -error;
     }
     if (result != nullptr)
-        *result = control.value;
+        *result = control.value();
     return 0;
 }
 

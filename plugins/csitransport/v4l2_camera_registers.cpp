@@ -8,21 +8,13 @@
 #include <sys/ioctl.h>
 #include <vector>
 
+#include "driver_requests.h"
+
 namespace {
 
 constexpr int kWordWrite = 4;
 constexpr unsigned kWordShift = 16;
 constexpr uint16_t kLowHalf = 0xFFFF;
-
-v4l2_dbg_register directRequest(uint8_t slave, uint16_t address, uint16_t value)
-{
-    v4l2_dbg_register r;
-    std::memset(&r, 0, sizeof r);
-    r.size = DRV_REGISTER_SIZE;
-    r.reg = slave;
-    r.val = uint64_t{address} << DRV_ADDRESS_SHIFT | value;
-    return r;
-}
 
 } // namespace
 
@@ -46,7 +38,7 @@ void V4L2_Camera::errno_exit(const char *s)
 
 int V4L2_Camera::i2c_read16(uint8_t slave, uint16_t address)
 {
-    v4l2_dbg_register r = directRequest(slave, address, 0);
+    v4l2_dbg_register r = drv::directRequest(slave, address, 0);
     if (xioctl(VIDIOC_DBG_G_REGISTER, &r) == -1) {
         const int error = errno;
         errno_exit("i2c_read16, VIDIOC_DBG_G_REGISTER");
@@ -57,7 +49,7 @@ int V4L2_Camera::i2c_read16(uint8_t slave, uint16_t address)
 
 int V4L2_Camera::i2c_write16(uint8_t slave, uint16_t address, uint16_t value)
 {
-    v4l2_dbg_register r = directRequest(slave, address, value);
+    v4l2_dbg_register r = drv::directRequest(slave, address, value);
     if (xioctl(VIDIOC_DBG_S_REGISTER, &r) == -1) {
         const int error = errno;
         errno_exit("i2c_write16, VIDIOC_DBG_S_REGISTER");
@@ -69,11 +61,7 @@ int V4L2_Camera::i2c_write16(uint8_t slave, uint16_t address, uint16_t value)
 int V4L2_Camera::transfer(unsigned long request, const char *name, uint8_t slave,
                           uint32_t addressBytes, uint32_t length, uint8_t *buffer)
 {
-    v4l2_dbg_register r;
-    std::memset(&r, 0, sizeof r);
-    r.size = addressBytes;
-    r.reg = slave | DRV_BUFFER_FLAG | uint64_t{length} << DRV_LENGTH_SHIFT;
-    r.val = reinterpret_cast<uintptr_t>(buffer);
+    v4l2_dbg_register r = drv::bufferedRequest(slave, addressBytes, length, buffer);
     if (xioctl(request, &r) == -1) {
         const int error = errno;
         errno_exit(name);
