@@ -79,7 +79,7 @@ bool readDescription(const std::string &directory, BoardDescription &out, std::s
     const std::string path = directory + kDescriptionFile;
     std::string text;
     if (!readWholeFile(path, text)) {
-        text = defaultBoardDescriptionText();
+        text = defaultBoardDescriptionText(kDefaultSensorData);
         if (!replaceFile(path, text)) {
             error = "cannot write " + path + ": " + std::strerror(errno);
             return false;

@@ -140,12 +140,10 @@ const std::map<std::string, Setter> &setters()
     static const std::map<std::string, Setter> table = {
         {"video_nodes", numberList(&BoardDescription::videoNodes, kMaxVideoNode)},
         {"sensor_address", number(&BoardDescription::sensorAddress, 1, kMax7BitAddress)},
-        {"sensor_data", text(&BoardDescription::sensorData, 4095, true)},
+        {"sensor_data", text(&BoardDescription::sensorData, 4095, false)},
         {"width", number(&BoardDescription::width, 1, kMaxFrameDimension)},
         {"height", number(&BoardDescription::height, 1, kMaxFrameDimension)},
         {"bit_depth", number(&BoardDescription::bitDepth, 8, 16)},
-        {"chip_version_register", number(&BoardDescription::chipVersionRegister, 0, 0xFFFE)},
-        {"chip_version", number(&BoardDescription::chipVersion, 0, 0xFFFF)},
         {"frame_counter_register", number(&BoardDescription::frameCounterRegister, 0, 0xFFFE)},
         {"frame_rate", number(&BoardDescription::frameRate, 1, kMaxFrameRate)},
         {"max_buffers", number(&BoardDescription::maxBuffers, 1, kMaxBuffers)},
@@ -196,24 +194,21 @@ BoardDescription parseBoardDescription(const std::string &textIn, std::vector<st
         if (auto problem = it->second(d, value); !problem.empty())
             errors.push_back(where + key + ": " + problem);
     }
-    if (d.chipVersionRegister == d.frameCounterRegister)
-        errors.push_back("chip_version_register and frame_counter_register must differ");
     return d;
 }
 
-std::string defaultBoardDescriptionText()
+std::string defaultBoardDescriptionText(const std::string &sensorData)
 {
-    return R"(# Simulated board (keys: see sim/README.md).
+    std::string text = R"(# Simulated board (keys: see sim/README.md).
 # Video nodes /dev/videoN that exist.
 video_nodes = 0 1 2 3 4 5
-# The image sensor on the camera link: 7-bit bus address, register defaults, frame.
+# The image sensor on the camera link: 7-bit bus address, register defaults (a sensor-data
+# file; a relative name is looked up in this directory), frame, frame counter register.
 sensor_address = 0x10
-# sensor_data = sensor.sdat
+sensor_data = @SENSOR_DATA@
 width = 1920
 height = 1200
 bit_depth = 12
-chip_version_register = 0x3000
-chip_version = 0x0C54
 frame_counter_register = 0x303A
 frame_rate = 30
 max_buffers = 8
@@ -235,6 +230,9 @@ gpio_chip = gpiochip1
 gpio_lines = 160
 gpio_label = board-gpio
 )";
+    const std::string marker = "@SENSOR_DATA@";
+    text.replace(text.find(marker), marker.size(), sensorData);
+    return text;
 }
 
 } // namespace boardsim

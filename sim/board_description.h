@@ -13,12 +13,12 @@ struct BoardDescription {
     std::vector<int> videoNodes{0, 1, 2, 3, 4, 5};
     // Camera link: the sensor and optional link devices on the capture driver's bus.
     uint8_t sensorAddress = 0x10;
-    std::string sensorData; // sensor-data file giving the register defaults; empty = built-in
+    // Sensor-data file giving the sensor's register defaults (relative names are looked up in
+    // the board directory); empty = the default board's sensor file.
+    std::string sensorData;
     uint32_t width = 1920;
     uint32_t height = 1200;
     uint32_t bitDepth = 12;
-    uint16_t chipVersionRegister = 0x3000;
-    uint16_t chipVersion = 0x0C54;
     uint16_t frameCounterRegister = 0x303A;
     uint32_t frameRate = 30;
     uint32_t maxBuffers = 8;
@@ -45,7 +45,8 @@ struct BoardDescription {
 // "line N: ..."; the returned description is only meaningful when errors stays empty.
 BoardDescription parseBoardDescription(const std::string &text, std::vector<std::string> &errors);
 
-// The description file of the default board, with a comment per key.
-std::string defaultBoardDescriptionText();
+// The description file of the default board, with a comment per key; its sensor follows the
+// sensor-data file sensorData.
+std::string defaultBoardDescriptionText(const std::string &sensorData);
 
 } // namespace boardsim

@@ -19,22 +19,26 @@ std::string deviceFile(const std::string &directory, uint8_t address)
 
 bool CameraLink::build(const BoardDescription &d, const std::string &directory, std::string &error)
 {
+    // A relative name is looked up in the board directory.
+    std::string path = d.sensorData.empty() ? std::string(kDefaultSensorData) : d.sensorData;
+    if (path[0] != '/' && !directory.empty())
+        path = directory + "/" + path;
     SensorDefaults defaults;
-    if (d.sensorData.empty()) {
-        defaults = builtInSensorDefaults(d.chipVersionRegister, d.chipVersion, d.width, d.height,
-                                         d.lineLength);
-    } else {
-        // A relative name is looked up in the board directory.
-        const std::string path = d.sensorData[0] == '/' || directory.empty()
-                                     ? d.sensorData
-                                     : directory + "/" + d.sensorData;
-        if (!loadSensorDefaults(path, defaults, error))
-            return false;
+    if (!loadSensorDefaults(path, defaults, error))
+        return false;
+    if (defaults.chipVersionRegister == d.frameCounterRegister) {
+        char text[96];
+        std::snprintf(text, sizeof text,
+                      "frame_counter_register 0x%04X is the chip-version register of ",
+                      d.frameCounterRegister);
+        error = text + path;
+        return false;
     }
     sensorAddress_ = d.sensorAddress;
     auto sensor =
         std::make_unique<BusDevice>(defaults.bytes, deviceFile(directory, sensorAddress_));
-    sensor->protect16(defaults.chipVersionRegister.value_or(d.chipVersionRegister));
+    if (defaults.chipVersionRegister)
+        sensor->protect16(*defaults.chipVersionRegister);
     sensor->protect16(d.frameCounterRegister);
     devices_[sensorAddress_] = std::move(sensor);
     for (const auto &link : {d.serializerAddress, d.deserializerAddress}) {

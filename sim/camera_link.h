@@ -10,6 +10,9 @@
 
 namespace boardsim {
 
+// The sensor-data file of the default board's sensor: the sample of the source tree.
+inline constexpr const char *kDefaultSensorData = BOARDSIM_DEFAULT_SENSOR_DATA;
+
 class CameraLink
 {
 public:

@@ -144,37 +144,6 @@ void readLine(ParseState &st, const std::string &line, SensorDefaults &out)
 
 } // namespace
 
-SensorDefaults builtInSensorDefaults(uint16_t chipVersionRegister, uint16_t chipVersion,
-                                     uint32_t width, uint32_t height, uint32_t lineLength)
-{
-    constexpr uint32_t kVerticalBlanking = 50;
-    SensorDefaults d;
-    struct Entry {
-        uint16_t address;
-        uint32_t value;
-    };
-    const Entry entries[] = {
-        {0x3002, 0},                          // first row
-        {0x3004, 0},                          // first column
-        {0x3006, height - 1},                 // last row
-        {0x3008, width - 1},                  // last column
-        {0x300A, height + kVerticalBlanking}, // frame length in lines
-        {0x300C, lineLength},                 // line length in pixel clocks
-        {0x3012, 0x0200},                     // integration time in lines
-        {0x301A, 0x10D8},                     // reset and streaming control
-        {0x3028, 0x0010},                     // analog gain
-        {0x3064, 0x1802},                     // embedded data control
-        {0x3070, 0x0000},                     // test pattern mode
-        {0x31AC, 0x0C0C},                     // output bit depths
-        {0x0342, lineLength},                 // line length (alternative map)
-    };
-    for (const auto &e : entries)
-        storeBigEndian(d.bytes, e.address, e.value & 0xFFFF, 2);
-    storeBigEndian(d.bytes, chipVersionRegister, chipVersion, 2);
-    d.chipVersionRegister = chipVersionRegister;
-    return d;
-}
-
 bool loadSensorDefaults(const std::string &path, SensorDefaults &out, std::string &error)
 {
     std::string text;

@@ -1,4 +1,4 @@
-// Register defaults of a simulated sensor: built in, or read from a text sensor-data file.
+// Register defaults of a simulated sensor, read from a text sensor-data file.
 #pragma once
 
 #include <cstdint>
@@ -14,11 +14,6 @@ struct SensorDefaults {
     std::vector<uint8_t> bytes = std::vector<uint8_t>(kRegisterSpaceBytes, 0); // big-endian image
     std::optional<uint16_t> chipVersionRegister; // from CHIP_VERSION_REG
 };
-
-// The built-in register set: chip version, window, timing and control registers of a
-// 1920 x 1200 sensor, each 16 bits wide.
-SensorDefaults builtInSensorDefaults(uint16_t chipVersionRegister, uint16_t chipVersion,
-                                     uint32_t width, uint32_t height, uint32_t lineLength);
 
 // Reads the register addresses and default values of a text sensor-data file (registers of
 // plain register spaces with addresses below 0x10000). Malformed register lines are skipped;

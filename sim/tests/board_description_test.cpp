@@ -16,10 +16,12 @@ BoardDescription parse(const std::string &text, std::vector<std::string> &errors
 TEST(BoardDescription, DefaultTextDescribesTheDefaultBoard)
 {
     std::vector<std::string> errors;
-    const auto d = parse(boardsim::defaultBoardDescriptionText(), errors);
+    const auto d = parse(boardsim::defaultBoardDescriptionText("/opt/sensor data/a.sdat"), errors);
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(d.videoNodes, (std::vector<int>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(d.sensorAddress, 0x10);
+    EXPECT_EQ(d.sensorData, "/opt/sensor data/a.sdat");
+    EXPECT_EQ(d.frameCounterRegister, 0x303A);
     EXPECT_EQ(d.width, 1920u);
     EXPECT_EQ(d.height, 1200u);
     EXPECT_EQ(d.bitDepth, 12u);
@@ -69,13 +71,15 @@ TEST(BoardDescription, EveryMistakeIsReportedWithItsLine)
         EXPECT_EQ(errors[i], expected[i]);
 }
 
-TEST(BoardDescription, ChipNamesAndRegistersAreCheckedTogether)
+TEST(BoardDescription, SensorDataIsKeptAsWrittenAndMayNotBeEmpty)
 {
     std::vector<std::string> errors;
-    parse("gpio_chip = gpiochipX\nchip_version_register = 0x303A\n", errors);
+    EXPECT_EQ(parse("sensor_data = sensors/a.sdat\n", errors).sensorData, "sensors/a.sdat");
+    EXPECT_TRUE(errors.empty());
+    parse("sensor_data =\nchip_version = 0x0C54\n", errors);
     const std::vector<std::string> expected = {
-        "line 1: gpio_chip: expected gpiochipN with N from 0 to 255",
-        "chip_version_register and frame_counter_register must differ"};
+        "line 1: sensor_data: expected a text of 1 to 4095 characters",
+        "line 2: unknown key \"chip_version\""};
     EXPECT_EQ(errors, expected);
 }
 

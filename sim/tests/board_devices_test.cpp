@@ -268,6 +268,16 @@ TEST_F(BoardDevices, MissingSensorDataFileIsReported)
     EXPECT_NE(GetCapturedStderr().find("cannot read sensor-data file"), std::string::npos);
 }
 
+TEST_F(BoardDevices, FrameCounterOnTheChipVersionRegisterIsReported)
+{
+    SimBoard board("frame_counter_register = 0x3000\n");
+    CaptureStderr();
+    EXPECT_EQ(::open("/dev/video0", O_RDWR), -1);
+    EXPECT_NE(
+        GetCapturedStderr().find("frame_counter_register 0x3000 is the chip-version register"),
+        std::string::npos);
+}
+
 TEST_F(BoardDevices, OtherDescriptorsPassThroughUntouched)
 {
     SimBoard board;

@@ -14,6 +14,10 @@ namespace {
 using boardsim::testing::SimBoard;
 
 constexpr uint8_t kSensor = 0x10;
+// Registers of the default board's sensor and their defaults: line length 2200, integration
+// time 0x0200.
+constexpr uint16_t kLineLength = 0x3112;
+constexpr uint16_t kIntegrationTime = 0x3114;
 constexpr uint64_t kBufferFlag = 0x10000;
 
 class ControlChannel : public ::testing::Test
@@ -103,7 +107,7 @@ protected:
 TEST_F(ControlChannel, DirectAccessReadsChipVersionAndReadsBackWrites)
 {
     EXPECT_EQ(sensor16(0x3000), 0x0C54);
-    EXPECT_EQ(sensor16(0x300C), 2200);
+    EXPECT_EQ(sensor16(kLineLength), 2200);
     EXPECT_EQ(write16(kSensor, 0x3012, 0xBEEF), 0);
     EXPECT_EQ(sensor16(0x3012), 0xBEEF);
     // The chip version is read-only: the write is acknowledged and dropped.
@@ -193,14 +197,14 @@ TEST_F(ControlChannel, PropertiesGiveVersionsAddressClockAndSpeed)
 
 TEST_F(ControlChannel, ResetLineSilencesSensorAndRestoresDefaults)
 {
-    ASSERT_EQ(write16(kSensor, 0x3012, 0x0777), 0);
+    ASSERT_EQ(write16(kSensor, kIntegrationTime, 0x0777), 0);
     ASSERT_EQ(writeProperty(0xFFF6, 0), 0);
     EXPECT_EQ(board_.driverState().at("reset_line"), "0");
     uint16_t v = 0;
     EXPECT_EQ(read16(kSensor, 0x3000, v), -EREMOTEIO);
     ASSERT_EQ(writeProperty(0xFFF6, 1), 0);
     EXPECT_EQ(sensor16(0x3000), 0x0C54);
-    EXPECT_EQ(sensor16(0x3012), 0x0200);
+    EXPECT_EQ(sensor16(kIntegrationTime), 0x0200);
     EXPECT_EQ(writeProperty(0xFFF6, 2), -EINVAL);
 }
 
@@ -243,19 +247,19 @@ TEST_F(ControlChannel, FifteenEntryTablePaddingNeverReachesTheSensor)
 {
     ASSERT_EQ(write16(kSensor, 0x0000, 0x5A5A), 0);
     ASSERT_EQ(write16(kSensor, 0xFF02, 0), 0);
-    ASSERT_EQ(write16(kSensor, 0x3012, 0x0321), 0);
+    ASSERT_EQ(write16(kSensor, kIntegrationTime, 0x0321), 0);
     ASSERT_EQ(write16(kSensor, 0xFFFF, 0), 0);
     for (int i = 0; i < 13; ++i)
         ASSERT_EQ(write16(kSensor, 0, 0), 0);
     EXPECT_EQ(sensor16(0x0000), 0x5A5A);
-    EXPECT_EQ(sensor16(0x3012), 0x0200); // stored, not yet applied
-    EXPECT_EQ(board_.driverState().at("table.0xFF02"), "0x3012:0x0321");
+    EXPECT_EQ(sensor16(kIntegrationTime), 0x0200); // stored, not yet applied
+    EXPECT_EQ(board_.driverState().at("table.0xFF02"), "0x3114:0x0321");
     // After the padding, register 0 is an ordinary register again.
     ASSERT_EQ(write16(kSensor, 0, 0), 0);
     EXPECT_EQ(sensor16(0x0000), 0x0000);
 
     ASSERT_EQ(setControl(0x9A200C, 1), 0);
-    EXPECT_EQ(sensor16(0x3012), 0x0321);
+    EXPECT_EQ(sensor16(kIntegrationTime), 0x0321);
     EXPECT_EQ(board_.driverState().at("control.0x9A200C"), "1");
 }
 
