@@ -151,41 +151,48 @@ void fillStatx(const struct stat &st, struct statx *out)
     out->stx_dev_minor = minor(st.st_dev);
 }
 
-} // namespace
-
-BOARDSIM_EXPORT int open(const char *path, int flags, ...)
+int openPath(const char *path, int flags, mode_t mode)
 {
-    mode_t mode = 0;
-    if (needsMode(flags)) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = va_arg(ap, mode_t);
-        va_end(ap);
-    }
     if (!Board::isBoardPath(path))
         return real::open(path, flags, mode);
     return openBoardPath(path, flags);
+}
+
+int openPathAt(int dirfd, const char *path, int flags, mode_t mode)
+{
+    if (!Board::isBoardPath(path))
+        return real::openat(dirfd, path, flags, mode);
+    return openBoardPath(path, flags);
+}
+
+} // namespace
+
+// The mode argument, which open-style calls carry only when they may create a file. A macro:
+// only the variadic function itself can read its arguments.
+#define BOARDSIM_READ_MODE(flags, mode)                                                            \
+    mode_t mode = 0;                                                                               \
+    if (needsMode(flags)) {                                                                        \
+        va_list ap;                                                                                \
+        va_start(ap, flags);                                                                       \
+        mode = va_arg(ap, mode_t);                                                                 \
+        va_end(ap);                                                                                \
+    }
+
+BOARDSIM_EXPORT int open(const char *path, int flags, ...)
+{
+    BOARDSIM_READ_MODE(flags, mode);
+    return openPath(path, flags, mode);
 }
 
 BOARDSIM_EXPORT int open64(const char *path, int flags, ...)
 {
-    mode_t mode = 0;
-    if (needsMode(flags)) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = va_arg(ap, mode_t);
-        va_end(ap);
-    }
-    if (!Board::isBoardPath(path))
-        return real::open(path, flags, mode);
-    return openBoardPath(path, flags);
+    BOARDSIM_READ_MODE(flags, mode);
+    return openPath(path, flags, mode);
 }
 
 BOARDSIM_EXPORT int __open_2(const char *path, int flags)
 {
-    if (!Board::isBoardPath(path))
-        return real::open(path, flags, 0);
-    return openBoardPath(path, flags);
+    return openPath(path, flags, 0);
 }
 
 BOARDSIM_EXPORT int __open64_2(const char *path, int flags)
@@ -195,37 +202,19 @@ BOARDSIM_EXPORT int __open64_2(const char *path, int flags)
 
 BOARDSIM_EXPORT int openat(int dirfd, const char *path, int flags, ...)
 {
-    mode_t mode = 0;
-    if (needsMode(flags)) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = va_arg(ap, mode_t);
-        va_end(ap);
-    }
-    if (!Board::isBoardPath(path))
-        return real::openat(dirfd, path, flags, mode);
-    return openBoardPath(path, flags);
+    BOARDSIM_READ_MODE(flags, mode);
+    return openPathAt(dirfd, path, flags, mode);
 }
 
 BOARDSIM_EXPORT int openat64(int dirfd, const char *path, int flags, ...)
 {
-    mode_t mode = 0;
-    if (needsMode(flags)) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = va_arg(ap, mode_t);
-        va_end(ap);
-    }
-    if (!Board::isBoardPath(path))
-        return real::openat(dirfd, path, flags, mode);
-    return openBoardPath(path, flags);
+    BOARDSIM_READ_MODE(flags, mode);
+    return openPathAt(dirfd, path, flags, mode);
 }
 
 BOARDSIM_EXPORT int __openat_2(int dirfd, const char *path, int flags)
 {
-    if (!Board::isBoardPath(path))
-        return real::openat(dirfd, path, flags, 0);
-    return openBoardPath(path, flags);
+    return openPathAt(dirfd, path, flags, 0);
 }
 
 BOARDSIM_EXPORT int __openat64_2(int dirfd, const char *path, int flags)
