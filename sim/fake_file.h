@@ -23,6 +23,8 @@ public:
         error = ENODEV;
         return nullptr;
     }
+    // select or poll is about to wait until the descriptor has input.
+    virtual void beforeWaitForInput(BoardLock &) {}
     // Called once before the descriptor is closed; may drop the lock to join a worker.
     virtual void release(BoardLock &) {}
     // In a forked child: threads of the parent do not exist here.

@@ -1,14 +1,20 @@
 // The C library entry points the simulated board stands behind; all else passes through.
+#include "application_memory.h"
 #include "board.h"
 #include "real_functions.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/select.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -69,6 +75,62 @@ auto onBoardFile(int fd, Op op, Fallback fallback) -> decltype(fallback())
         return fallback();
     }
     return op(*board, *file, lock);
+}
+
+// A board descriptor that a program is about to wait on for input; other descriptors cost
+// one lock-free check each.
+void beforeWaitForInput(int fd)
+{
+    if (!owned(fd))
+        return;
+    onBoardFile(
+        fd,
+        [](Board &, FakeFile &file, BoardLock &lock) {
+            file.beforeWaitForInput(lock);
+            return 0;
+        },
+        [] { return 0; });
+}
+
+// The sets are the application's memory, read as the kernel reads them: a bad address is left
+// for the C library to report. Nothing is read while no board descriptor is open.
+bool boardDescriptorsOpen()
+{
+    const FdTable *table = Board::fdTable();
+    return table != nullptr && table->openCount() > 0;
+}
+
+void beforeWaitForInput(int nfds, const fd_set *readfds)
+{
+    if (readfds == nullptr || nfds <= 0 || !boardDescriptorsOpen())
+        return;
+    // The kernel reads only the words that hold the first nfds bits.
+    constexpr size_t kWordBits = CHAR_BIT * sizeof(long);
+    fd_set set{};
+    const int count = std::min(nfds, FD_SETSIZE);
+    const size_t bytes = (static_cast<size_t>(count) + kWordBits - 1) / kWordBits * sizeof(long);
+    if (!copyFromApplication(&set, readfds, bytes))
+        return;
+    for (int fd = 0; fd < count; ++fd)
+        if (FD_ISSET(fd, &set))
+            beforeWaitForInput(fd);
+}
+
+// Not const: the C library declares the array written only, as the kernel fills in revents.
+void beforeWaitForInput(pollfd *fds, nfds_t nfds)
+{
+    if (fds == nullptr || !boardDescriptorsOpen())
+        return;
+    constexpr nfds_t kChunk = 64;
+    pollfd chunk[kChunk];
+    for (nfds_t first = 0; first < nfds; first += kChunk) {
+        const nfds_t n = std::min(kChunk, nfds - first);
+        if (!copyFromApplication(chunk, fds + first, n * sizeof *fds))
+            return;
+        for (nfds_t i = 0; i < n; ++i)
+            if (chunk[i].events & (POLLIN | POLLRDNORM))
+                beforeWaitForInput(chunk[i].fd);
+    }
 }
 
 int fstatBoardFile(int fd, struct stat *buf)
@@ -282,6 +344,50 @@ BOARDSIM_EXPORT ssize_t __read_chk(int fd, void *buf, size_t count, size_t buffe
     if (count > bufferSize)
         std::abort();
     return read(fd, buf, count);
+}
+
+// The waiting calls go to the C library; a capture node first gets the chance to start
+// delivering frames, as a driver does when polled.
+BOARDSIM_EXPORT int select(int nfds, fd_set *readfds, fd_set *writefds, fd_set *exceptfds,
+                           timeval *timeout)
+{
+    beforeWaitForInput(nfds, readfds);
+    return real::select(nfds, readfds, writefds, exceptfds, timeout);
+}
+
+BOARDSIM_EXPORT int pselect(int nfds, fd_set *readfds, fd_set *writefds, fd_set *exceptfds,
+                            const timespec *timeout, const sigset_t *sigmask)
+{
+    beforeWaitForInput(nfds, readfds);
+    return real::pselect(nfds, readfds, writefds, exceptfds, timeout, sigmask);
+}
+
+BOARDSIM_EXPORT int poll(pollfd *fds, nfds_t nfds, int timeout)
+{
+    beforeWaitForInput(fds, nfds);
+    return real::poll(fds, nfds, timeout);
+}
+
+BOARDSIM_EXPORT int __poll_chk(pollfd *fds, nfds_t nfds, int timeout, size_t fdsLength)
+{
+    if (fdsLength / sizeof *fds < nfds)
+        std::abort();
+    return poll(fds, nfds, timeout);
+}
+
+BOARDSIM_EXPORT int ppoll(pollfd *fds, nfds_t nfds, const timespec *timeout,
+                          const sigset_t *sigmask)
+{
+    beforeWaitForInput(fds, nfds);
+    return real::ppoll(fds, nfds, timeout, sigmask);
+}
+
+BOARDSIM_EXPORT int __ppoll_chk(pollfd *fds, nfds_t nfds, const timespec *timeout,
+                                const sigset_t *sigmask, size_t fdsLength)
+{
+    if (fdsLength / sizeof *fds < nfds)
+        std::abort();
+    return ppoll(fds, nfds, timeout, sigmask);
 }
 
 BOARDSIM_EXPORT ssize_t write(int fd, const void *buf, size_t count)

@@ -49,6 +49,10 @@ using StatxFn = int (*)(int, const char *, int, unsigned, struct statx *);
 using AccessFn = int (*)(const char *, int);
 using FaccessatFn = int (*)(int, const char *, int, int);
 using FopenFn = FILE *(*)(const char *, const char *);
+using SelectFn = int (*)(int, fd_set *, fd_set *, fd_set *, timeval *);
+using PselectFn = int (*)(int, fd_set *, fd_set *, fd_set *, const timespec *, const sigset_t *);
+using PollFn = int (*)(pollfd *, nfds_t, int);
+using PpollFn = int (*)(pollfd *, nfds_t, const timespec *, const sigset_t *);
 
 NextSymbol<OpenFn> g_open("open");
 NextSymbol<OpenatFn> g_openat("openat");
@@ -65,6 +69,10 @@ NextSymbol<StatxFn> g_statx("statx");
 NextSymbol<AccessFn> g_access("access");
 NextSymbol<FaccessatFn> g_faccessat("faccessat");
 NextSymbol<FopenFn> g_fopen("fopen");
+NextSymbol<SelectFn> g_select("select");
+NextSymbol<PselectFn> g_pselect("pselect");
+NextSymbol<PollFn> g_poll("poll");
+NextSymbol<PpollFn> g_ppoll("ppoll");
 
 } // namespace
 
@@ -174,6 +182,41 @@ FILE *fopen(const char *path, const char *mode)
         return fn(path, mode);
     errno = ENOSYS;
     return nullptr;
+}
+
+// The waiting calls have no plain system call on every architecture: without the C library's
+// own they fail.
+int select(int nfds, fd_set *readfds, fd_set *writefds, fd_set *exceptfds, timeval *timeout)
+{
+    if (auto fn = g_select.get())
+        return fn(nfds, readfds, writefds, exceptfds, timeout);
+    errno = ENOSYS;
+    return -1;
+}
+
+int pselect(int nfds, fd_set *readfds, fd_set *writefds, fd_set *exceptfds, const timespec *timeout,
+            const sigset_t *sigmask)
+{
+    if (auto fn = g_pselect.get())
+        return fn(nfds, readfds, writefds, exceptfds, timeout, sigmask);
+    errno = ENOSYS;
+    return -1;
+}
+
+int poll(pollfd *fds, nfds_t nfds, int timeout)
+{
+    if (auto fn = g_poll.get())
+        return fn(fds, nfds, timeout);
+    errno = ENOSYS;
+    return -1;
+}
+
+int ppoll(pollfd *fds, nfds_t nfds, const timespec *timeout, const sigset_t *sigmask)
+{
+    if (auto fn = g_ppoll.get())
+        return fn(fds, nfds, timeout, sigmask);
+    errno = ENOSYS;
+    return -1;
 }
 
 } // namespace boardsim::real

@@ -1,7 +1,10 @@
 // The C library's own entry points behind the interposed ones, resolved once with dlsym(RTLD_NEXT).
 #pragma once
 
+#include <csignal>
 #include <cstdio>
+#include <poll.h>
+#include <sys/select.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -24,5 +27,10 @@ int statx(int dirfd, const char *path, int flags, unsigned mask, struct statx *b
 int access(const char *path, int mode);
 int faccessat(int dirfd, const char *path, int mode, int flags);
 FILE *fopen(const char *path, const char *mode);
+int select(int nfds, fd_set *readfds, fd_set *writefds, fd_set *exceptfds, timeval *timeout);
+int pselect(int nfds, fd_set *readfds, fd_set *writefds, fd_set *exceptfds, const timespec *timeout,
+            const sigset_t *sigmask);
+int poll(pollfd *fds, nfds_t nfds, int timeout);
+int ppoll(pollfd *fds, nfds_t nfds, const timespec *timeout, const sigset_t *sigmask);
 
 } // namespace boardsim::real

@@ -9,6 +9,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include "application_memory.h"
 #include "real_functions.h"
 
 namespace boardsim {
@@ -19,7 +20,9 @@ constexpr uint32_t kMaxStride = 65535;
 constexpr uint32_t kMaxControls = 64;
 constexpr size_t kPageSize = 4096;
 constexpr uint32_t kDriverVersion = (5u << 16) | (10u << 8) | 120u;
-constexpr uint32_t kCapabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
+constexpr uint32_t kCapabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_READWRITE | V4L2_CAP_STREAMING;
+// Frames read() I/O keeps in flight, so that a reader that falls a little behind loses none.
+constexpr uint32_t kReadBuffers = 4;
 
 size_t roundUpToPage(size_t n)
 {
@@ -35,6 +38,13 @@ void copyName(uint8_t *dst, size_t size, const std::string &text)
 bool isCaptureType(uint32_t type)
 {
     return type == V4L2_BUF_TYPE_VIDEO_CAPTURE;
+}
+
+// The requests of the buffer queue, which read() I/O has taken over while it runs.
+bool isQueueRequest(unsigned long request)
+{
+    return request == VIDIOC_QUERYBUF || request == VIDIOC_QBUF || request == VIDIOC_DQBUF ||
+           request == VIDIOC_STREAMON || request == VIDIOC_STREAMOFF;
 }
 
 } // namespace
@@ -64,6 +74,8 @@ int VideoNodeFile::ioctl(BoardLock &lock, unsigned long request, void *arg)
 {
     if (arg == nullptr && request != VIDIOC_LOG_STATUS)
         return -EFAULT;
+    if (readIo_ != ReadIo::Off && isQueueRequest(request))
+        return -EBUSY;
     switch (request) {
     case VIDIOC_QUERYCAP:
         return queryCapabilities(*static_cast<v4l2_capability *>(arg));
@@ -76,7 +88,7 @@ int VideoNodeFile::ioctl(BoardLock &lock, unsigned long request, void *arg)
     case VIDIOC_TRY_FMT:
         return setFormat(*static_cast<v4l2_format *>(arg), true);
     case VIDIOC_REQBUFS:
-        return requestBuffers(*static_cast<v4l2_requestbuffers *>(arg));
+        return requestBuffers(lock, *static_cast<v4l2_requestbuffers *>(arg));
     case VIDIOC_QUERYBUF:
         return queryBuffer(*static_cast<v4l2_buffer *>(arg));
     case VIDIOC_QBUF:
@@ -187,14 +199,19 @@ int VideoNodeFile::setFormat(v4l2_format &f, bool tryOnly)
     return 0;
 }
 
-int VideoNodeFile::requestBuffers(v4l2_requestbuffers &req)
+int VideoNodeFile::requestBuffers(BoardLock &lock, v4l2_requestbuffers &req)
 {
     const bool knownMemory = req.memory == V4L2_MEMORY_MMAP || req.memory == V4L2_MEMORY_USERPTR;
     if (!isCaptureType(req.type) || !knownMemory)
         return -EINVAL;
     if (node_.bufferOwner != nullptr && node_.bufferOwner != this)
         return -EBUSY;
-    if (streaming_)
+    // Releasing the buffers ends read() I/O; asking for buffers meanwhile is refused.
+    if (readIo_ != ReadIo::Off && req.count != 0)
+        return -EBUSY;
+    if (readIo_ == ReadIo::Running)
+        stopReadIo(lock);
+    if (streaming_ || readIo_ != ReadIo::Off)
         return -EBUSY;
     freeBuffers();
     std::memset(req.reserved, 0, sizeof req.reserved);
@@ -202,15 +219,22 @@ int VideoNodeFile::requestBuffers(v4l2_requestbuffers &req)
     if (req.count == 0)
         return 0;
     const uint32_t count = std::min(req.count, board_.description().maxBuffers);
+    if (const int rc = allocateBuffers(count, req.memory); rc < 0)
+        return rc;
+    req.count = count;
+    return 0;
+}
+
+int VideoNodeFile::allocateBuffers(uint32_t count, uint32_t memoryType)
+{
     bufferFormat_ = node_.format;
-    memoryType_ = req.memory;
+    memoryType_ = memoryType;
     if (memoryType_ == V4L2_MEMORY_MMAP) {
         if (const int rc = allocateMappedBuffers(count); rc < 0)
             return rc;
     }
     buffers_.assign(count, Buffer{});
     node_.bufferOwner = this;
-    req.count = count;
     return 0;
 }
 
@@ -329,11 +353,11 @@ int VideoNodeFile::dequeueBuffer(BoardLock &lock, v4l2_buffer &b)
 {
     if (!isCaptureType(b.type) || b.memory != memoryType_)
         return -EINVAL;
-    const bool nonBlocking = (::fcntl(eventFd_, F_GETFL) & O_NONBLOCK) != 0;
+    const bool noWait = nonBlocking();
     while (done_.empty()) {
         if (!streaming_)
             return -EINVAL;
-        if (nonBlocking)
+        if (noWait)
             return -EAGAIN;
         board_.frameReady.wait(lock);
     }
@@ -352,10 +376,20 @@ int VideoNodeFile::streamOn(const int *type)
         return -EINVAL;
     if (streaming_)
         return 0;
+    startWorker();
+    return 0;
+}
+
+bool VideoNodeFile::nonBlocking() const
+{
+    return (::fcntl(eventFd_, F_GETFL) & O_NONBLOCK) != 0;
+}
+
+void VideoNodeFile::startWorker()
+{
     streaming_ = true;
     stopWorker_ = false;
     worker_ = std::thread(&VideoNodeFile::streamLoop, this);
-    return 0;
 }
 
 int VideoNodeFile::streamOff(BoardLock &lock, const int *type)
@@ -364,15 +398,93 @@ int VideoNodeFile::streamOff(BoardLock &lock, const int *type)
         return -EINVAL;
     stopWorker(lock);
     // Stream-off gives every buffer back to the application, dropping finished frames.
+    dropFinishedFrames();
+    queued_.clear();
+    for (auto &buf : buffers_)
+        buf.state = BufferState::Dequeued;
+    return 0;
+}
+
+void VideoNodeFile::dropFinishedFrames()
+{
     for (size_t i = 0; i < done_.size(); ++i) {
         uint64_t one = 0;
         [[maybe_unused]] ssize_t n = real::read(eventFd_, &one, sizeof one);
     }
-    queued_.clear();
     done_.clear();
-    for (auto &buf : buffers_)
-        buf.state = BufferState::Dequeued;
+}
+
+// read() I/O streams into buffers of the node's own from the first read or wait for input on,
+// so that frames keep the frame rate however the reads are spaced.
+int VideoNodeFile::startReadIo()
+{
+    if (readIo_ == ReadIo::Running)
+        return 0;
+    if (readIo_ == ReadIo::Stopping || ownsBuffers() || node_.bufferOwner != nullptr)
+        return -EBUSY;
+    if (const int rc = allocateBuffers(kReadBuffers, V4L2_MEMORY_MMAP); rc < 0) {
+        freeBuffers();
+        return rc;
+    }
+    for (uint32_t i = 0; i < kReadBuffers; ++i) {
+        buffers_[i].state = BufferState::Queued;
+        queued_.push_back(i);
+    }
+    readIo_ = ReadIo::Running;
+    startWorker();
     return 0;
+}
+
+void VideoNodeFile::stopReadIo(BoardLock &lock)
+{
+    // Stopping keeps other threads off the buffers while the lock is dropped for the join.
+    readIo_ = ReadIo::Stopping;
+    stopWorker(lock);
+    dropFinishedFrames();
+    freeBuffers();
+    readIo_ = ReadIo::Off;
+}
+
+ssize_t VideoNodeFile::read(BoardLock &lock, void *buf, size_t count)
+{
+    if (count == 0)
+        return 0;
+    if (buf == nullptr)
+        return -EFAULT;
+    if (const int rc = startReadIo(); rc < 0)
+        return rc;
+    const bool noWait = nonBlocking();
+    while (done_.empty()) {
+        if (readIo_ != ReadIo::Running)
+            return -EINVAL; // ended by another thread while this one waited
+        if (noWait)
+            return -EAGAIN;
+        board_.frameReady.wait(lock);
+    }
+    return deliverReadFrame(buf, count);
+}
+
+// Hands out the oldest finished frame, cut to count bytes, and gives its buffer back to the
+// worker.
+ssize_t VideoNodeFile::deliverReadFrame(void *buf, size_t count)
+{
+    const uint32_t index = done_.front();
+    const size_t size = std::min<size_t>(count, buffers_[index].bytesUsed);
+    if (!copyToApplication(buf, frameMemory(index), size))
+        return -EFAULT; // the frame stays for the next read
+    done_.pop_front();
+    uint64_t one = 0;
+    [[maybe_unused]] ssize_t n = real::read(eventFd_, &one, sizeof one);
+    buffers_[index].state = BufferState::Queued;
+    queued_.push_back(index);
+    return static_cast<ssize_t>(size);
+}
+
+void VideoNodeFile::beforeWaitForInput(BoardLock &)
+{
+    // A program waiting for frames on an idle node starts read() I/O, as with a driver.
+    if (readIo_ == ReadIo::Off && !ownsBuffers() && node_.bufferOwner == nullptr) [[maybe_unused]]
+        int rc = startReadIo();
 }
 
 void VideoNodeFile::stopWorker(BoardLock &lock)
@@ -381,9 +493,11 @@ void VideoNodeFile::stopWorker(BoardLock &lock)
     stopWorker_ = true;
     board_.frameReady.notify_all();
     if (worker_.joinable()) {
-        // The worker needs the board lock to notice the stop.
+        // The worker needs the board lock to notice the stop; taking the handle first lets
+        // a second thread stopping meanwhile find nothing to join.
+        std::thread worker = std::move(worker_);
         lock.unlock();
-        worker_.join();
+        worker.join();
         lock.lock();
     }
 }
@@ -432,6 +546,10 @@ void VideoNodeFile::produceFrame()
 void *VideoNodeFile::mmap(BoardLock &, void *addr, size_t length, int prot, int flags, off_t offset,
                           int &error)
 {
+    if (readIo_ != ReadIo::Off) {
+        error = EBUSY;
+        return nullptr;
+    }
     const bool shared = (flags & MAP_TYPE) == MAP_SHARED;
     const auto index = bufferPitch_ ? static_cast<size_t>(offset) / bufferPitch_ : 0;
     if (!shared || buffers_.empty() || memoryType_ != V4L2_MEMORY_MMAP || offset < 0 ||
@@ -528,10 +646,19 @@ void VideoNodeFile::afterFork()
     if (worker_.joinable())
         new std::thread(std::move(worker_));
     streaming_ = false;
+    if (readIo_ != ReadIo::Off) {
+        // The read buffers are shared with the parent, whose worker still fills them: the
+        // child lets them go and starts read() I/O of its own when it reads.
+        done_.clear();
+        freeBuffers();
+        readIo_ = ReadIo::Off;
+    }
 }
 
 void VideoNodeFile::release(BoardLock &lock)
 {
+    if (readIo_ == ReadIo::Running)
+        stopReadIo(lock);
     stopWorker(lock);
     freeBuffers();
 }

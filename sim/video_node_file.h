@@ -1,4 +1,4 @@
-// An open /dev/videoN of the simulated capture driver: formats, memory-mapped streaming, controls.
+// An open /dev/videoN of the simulated capture driver: formats, streaming, read() I/O, controls.
 #pragma once
 
 #include "board.h"
@@ -22,12 +22,16 @@ public:
     int ioctl(BoardLock &lock, unsigned long request, void *arg) override;
     void *mmap(BoardLock &lock, void *addr, size_t length, int prot, int flags, off_t offset,
                int &error) override;
+    ssize_t read(BoardLock &lock, void *buf, size_t count) override;
+    void beforeWaitForInput(BoardLock &lock) override;
     void release(BoardLock &lock) override;
     void afterFork() override;
     dev_t deviceNumber() const override;
 
 private:
     enum class BufferState { Dequeued, Queued, Done };
+    // read() I/O runs on buffers of the node's own; Stopping while its worker is joined.
+    enum class ReadIo { Off, Running, Stopping };
     struct Buffer {
         BufferState state = BufferState::Dequeued;
         unsigned long userPointer = 0; // application memory of a user-pointer buffer
@@ -40,7 +44,8 @@ private:
     int enumerateFormat(v4l2_fmtdesc &desc) const;
     int getFormat(v4l2_format &f) const;
     int setFormat(v4l2_format &f, bool tryOnly);
-    int requestBuffers(v4l2_requestbuffers &req);
+    int requestBuffers(BoardLock &lock, v4l2_requestbuffers &req);
+    int allocateBuffers(uint32_t count, uint32_t memoryType);
     int allocateMappedBuffers(uint32_t count);
     int crop(unsigned long request, void *arg) const;
     uint8_t *frameMemory(uint32_t index) const;
@@ -53,13 +58,20 @@ private:
     int setControl(uint32_t id, int32_t value, bool apply);
     int getControl(uint32_t id, int32_t &value) const;
 
+    int startReadIo();
+    void stopReadIo(BoardLock &lock);
+    ssize_t deliverReadFrame(void *buf, size_t count);
+
     void adjustFormat(NodeFormat &format) const;
     void freeBuffers();
+    void dropFinishedFrames();
+    void startWorker();
     void stopWorker(BoardLock &lock);
     void streamLoop();
     void produceFrame();
     void describeBuffer(uint32_t index, v4l2_buffer &b) const;
     bool ownsBuffers() const { return !buffers_.empty(); }
+    bool nonBlocking() const;
 
     Board &board_;
     int index_;
@@ -75,6 +87,7 @@ private:
     std::deque<uint32_t> queued_;
     std::deque<uint32_t> done_;
     bool streaming_ = false;
+    ReadIo readIo_ = ReadIo::Off;
     bool stopWorker_ = false;
     std::thread worker_;
     uint32_t sequence_ = 0;

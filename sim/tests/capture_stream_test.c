@@ -1,4 +1,5 @@
-/* Drives /dev/video0 of the simulated board as a capture program does and checks the frames. */
+/* Drives /dev/video0 of the simulated board as capture programs do (streaming, read()) and checks
+ * the frames. */
 #include <errno.h>
 #include <fcntl.h>
 #include <linux/videodev2.h>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 enum { REQUESTED_BUFFERS = 4, FRAMES_TO_CHECK = 8, SENSOR_ADDRESS = 0x10 };
+enum { READ_WIDTH = 640, READ_HEIGHT = 48, READ_STRIDE = 1536, READ_SLACK = 100 };
 enum { FRAME_COUNTER_REGISTER = 0x303A, PREFERRED_STRIDE_CONTROL = 0x9A206E };
 
 static int failures;
@@ -181,10 +183,70 @@ static void stream(int width, int height, int stride)
     CHECK(close(fd) == 0, "close: %s", strerror(errno));
 }
 
+static int request_buffers(int fd, unsigned count)
+{
+    struct v4l2_requestbuffers req = {
+        .count = count, .type = V4L2_BUF_TYPE_VIDEO_CAPTURE, .memory = V4L2_MEMORY_MMAP};
+    return ioctl(fd, VIDIOC_REQBUFS, &req) == 0 ? 0 : errno;
+}
+
+/* Waits with select, as the board's capture tool does, then reads whole frames with room to
+ * spare: each read gives exactly one frame, the next one. */
+static void read_frames(void)
+{
+    const int fd = open("/dev/video0", O_RDWR | O_NONBLOCK);
+    REQUIRE(fd >= 0, "open: %s", strerror(errno));
+    struct v4l2_capability cap;
+    REQUIRE(ioctl(fd, VIDIOC_QUERYCAP, &cap) == 0, "QUERYCAP: %s", strerror(errno));
+    CHECK(cap.device_caps & V4L2_CAP_READWRITE, "no read() capability");
+    CHECK(cap.capabilities & V4L2_CAP_READWRITE, "no read() capability for the device");
+
+    set_stride(fd, READ_STRIDE);
+    struct v4l2_format fmt;
+    memset(&fmt, 0, sizeof fmt);
+    fmt.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    fmt.fmt.pix.width = READ_WIDTH;
+    fmt.fmt.pix.height = READ_HEIGHT;
+    fmt.fmt.pix.pixelformat = V4L2_PIX_FMT_SGRBG12;
+    REQUIRE(ioctl(fd, VIDIOC_S_FMT, &fmt) == 0, "S_FMT: %s", strerror(errno));
+    REQUIRE(fmt.fmt.pix.sizeimage == READ_STRIDE * READ_HEIGHT, "sizeimage %u",
+            fmt.fmt.pix.sizeimage);
+
+    const size_t size = fmt.fmt.pix.sizeimage + READ_SLACK;
+    uint8_t *frame = malloc(size);
+    REQUIRE(frame != NULL, "out of memory");
+    long previous = -1;
+    for (int i = 0; i < FRAMES_TO_CHECK; ++i) {
+        ssize_t n;
+        memset(frame, 0xAB, size);
+        do {
+            wait_readable(fd); /* the first wait starts read() I/O, as the tool's does */
+            n = read(fd, frame, size);
+        } while (n < 0 && errno == EAGAIN);
+        REQUIRE(n >= 0, "read: %s", strerror(errno));
+        CHECK((size_t)n == fmt.fmt.pix.sizeimage, "read gave %zd bytes", n);
+        CHECK(frame[fmt.fmt.pix.sizeimage] == 0xAB, "read wrote past the frame");
+        const unsigned number = frame_number_of(frame);
+        CHECK(previous < 0 || number == previous + 1, "frame %u after %ld", number, previous);
+        CHECK(read_register(fd, FRAME_COUNTER_REGISTER) >= (number & 0xFFFF),
+              "frame counter register behind the frames");
+        check_frame(frame, &fmt.fmt.pix, number);
+        previous = number;
+    }
+
+    /* The buffer queue belongs to read() until its buffers are released. */
+    CHECK(request_buffers(fd, REQUESTED_BUFFERS) == EBUSY, "REQBUFS while reading");
+    CHECK(request_buffers(fd, 0) == 0, "REQBUFS 0 while reading");
+    CHECK(read(fd, frame, size) == -1 && errno == EAGAIN, "read on a restarted node");
+    free(frame);
+    CHECK(close(fd) == 0, "close: %s", strerror(errno));
+}
+
 int main(void)
 {
     stream(1920, 1200, 0);
     stream(1000, 120, 2048); /* rows padded to the preferred stride */
+    read_frames();
     if (failures == 0)
         printf("capture stream checks passed\n");
     return failures == 0 ? 0 : 1;

@@ -1,4 +1,4 @@
-// The simulated capture node: buffer and format rules, blocking dequeue, threads, fork.
+// The simulated capture node: buffer and format rules, blocking dequeue, read(), threads, fork.
 #include "sim_board.h"
 
 #include <atomic>
@@ -239,6 +239,65 @@ TEST_F(VideoNode, CropIsTheWholeSensor)
     ASSERT_EQ(::ioctl(fd, VIDIOC_G_FMT, &f), 0);
     EXPECT_EQ(f.fmt.pix.width, 1280u);
     EXPECT_EQ(f.fmt.pix.pixelformat, V4L2_PIX_FMT_SGRBG12);
+    ::close(fd);
+}
+
+TEST_F(VideoNode, ReadAndStreamingBuffersExcludeEachOther)
+{
+    SimBoard board;
+    const int fd = ::open("/dev/video0", O_RDWR);
+    const int other = ::open("/dev/video0", O_RDWR);
+    ASSERT_GE(fd, 0);
+    ASSERT_GE(other, 0);
+    setFormat(fd, 64, 8, V4L2_PIX_FMT_SGRBG12);
+    uint8_t bytes[16];
+    ASSERT_EQ(requestBuffers(fd, 2), 2);
+    EXPECT_EQ(::read(fd, bytes, sizeof bytes), -1);
+    EXPECT_EQ(errno, EBUSY);
+    EXPECT_EQ(::read(other, bytes, sizeof bytes), -1);
+    EXPECT_EQ(errno, EBUSY);
+    ASSERT_EQ(requestBuffers(fd, 0), 0);
+    void *volatile nowhere = nullptr; // hidden from the compiler's null-argument check
+    EXPECT_EQ(::read(fd, nowhere, sizeof bytes), -1);
+    EXPECT_EQ(errno, EFAULT);
+
+    // A short read gives the start of frame 0 (number, then x + 2y + n) and nothing more.
+    std::memset(bytes, 0xAB, sizeof bytes);
+    ASSERT_EQ(::read(fd, bytes, 10), 10) << std::strerror(errno);
+    const uint8_t start[] = {0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0xAB};
+    EXPECT_EQ(std::memcmp(bytes, start, sizeof start), 0);
+
+    EXPECT_EQ(requestBuffers(fd, 2), -EBUSY);
+    EXPECT_EQ(requestBuffers(other, 2), -EBUSY);
+    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    EXPECT_EQ(::ioctl(fd, VIDIOC_STREAMON, &type), -1);
+    EXPECT_EQ(errno, EBUSY);
+    EXPECT_EQ(requestBuffers(fd, 0), 0); // ends read() I/O
+    EXPECT_EQ(requestBuffers(fd, 2), 2);
+    ::close(other);
+    ::close(fd);
+}
+
+TEST_F(VideoNode, BlockingReadLeavesTheBoardToOtherThreads)
+{
+    SimBoard board("frame_rate = 1\n");
+    const int fd = ::open("/dev/video0", O_RDWR);
+    ASSERT_GE(fd, 0);
+    std::atomic<bool> readDone{false};
+    ssize_t got = -1;
+    std::thread reader([&] {
+        uint8_t bytes[8];
+        got = ::read(fd, bytes, sizeof bytes);
+        readDone = true;
+    });
+    ::usleep(100000); // the reader now waits most of a second for its frame
+    const int fd1 = ::open("/dev/video1", O_RDWR);
+    v4l2_capability cap{};
+    EXPECT_EQ(::ioctl(fd1, VIDIOC_QUERYCAP, &cap), 0);
+    EXPECT_FALSE(readDone.load()) << "the board was held while the reader waited";
+    reader.join();
+    EXPECT_EQ(got, 8);
+    ::close(fd1);
     ::close(fd);
 }
 
