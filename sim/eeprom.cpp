@@ -13,8 +13,9 @@ constexpr uint8_t kHostAddress[] = {0xC0, 0xA8, 0x37, 0x01};
 
 void appendField(std::vector<uint8_t> &out, char tag, const std::string &text)
 {
-    char length[8];
-    std::snprintf(length, sizeof length, "%02zu", text.size() % 100);
+    // A length of 100 or more keeps its first two digits, as the EEPROM tool writes it.
+    char length[24];
+    std::snprintf(length, sizeof length, "%02zu", text.size());
     out.push_back(static_cast<uint8_t>(tag));
     out.insert(out.end(), length, length + 2);
     out.insert(out.end(), text.begin(), text.end());
