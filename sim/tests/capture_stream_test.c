@@ -104,13 +104,19 @@ static void wait_readable(int fd)
     REQUIRE(n == 1 && FD_ISSET(fd, &readable), "select gave %d (%s)", n, strerror(errno));
 }
 
-static void stream(int width, int height, int stride)
+/* Opens /dev/video0 without blocking and reads its capabilities into @cap. */
+static int open_node(struct v4l2_capability *cap)
 {
     const int fd = open("/dev/video0", O_RDWR | O_NONBLOCK);
     REQUIRE(fd >= 0, "open: %s", strerror(errno));
+    REQUIRE(ioctl(fd, VIDIOC_QUERYCAP, cap) == 0, "QUERYCAP: %s", strerror(errno));
+    return fd;
+}
 
+static void stream(int width, int height, int stride)
+{
     struct v4l2_capability cap;
-    REQUIRE(ioctl(fd, VIDIOC_QUERYCAP, &cap) == 0, "QUERYCAP: %s", strerror(errno));
+    const int fd = open_node(&cap);
     CHECK(cap.device_caps & V4L2_CAP_VIDEO_CAPTURE, "no capture capability");
     CHECK(cap.device_caps & V4L2_CAP_STREAMING, "no streaming capability");
 
@@ -194,10 +200,8 @@ static int request_buffers(int fd, unsigned count)
  * spare: each read gives exactly one frame, the next one. */
 static void read_frames(void)
 {
-    const int fd = open("/dev/video0", O_RDWR | O_NONBLOCK);
-    REQUIRE(fd >= 0, "open: %s", strerror(errno));
     struct v4l2_capability cap;
-    REQUIRE(ioctl(fd, VIDIOC_QUERYCAP, &cap) == 0, "QUERYCAP: %s", strerror(errno));
+    const int fd = open_node(&cap);
     CHECK(cap.device_caps & V4L2_CAP_READWRITE, "no read() capability");
     CHECK(cap.capabilities & V4L2_CAP_READWRITE, "no read() capability for the device");
 

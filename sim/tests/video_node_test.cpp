@@ -53,6 +53,15 @@ protected:
             ASSERT_EQ(::ioctl(fd, VIDIOC_QBUF, &b), 0) << std::strerror(errno);
         }
     }
+    // Sets a 12-bit format, queues @count memory-mapped buffers and starts streaming.
+    static void startStreaming(int fd, uint32_t width, uint32_t height, int count)
+    {
+        setFormat(fd, width, height, V4L2_PIX_FMT_SGRBG12);
+        ASSERT_EQ(requestBuffers(fd, static_cast<uint32_t>(count)), count);
+        queueAll(fd, count);
+        int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        ASSERT_EQ(::ioctl(fd, VIDIOC_STREAMON, &type), 0);
+    }
 };
 
 TEST_F(VideoNode, BuffersAreGrantedUpToTheDriversLimit)
@@ -131,11 +140,7 @@ TEST_F(VideoNode, ThreadsShareTheBoardWhileOneStreams)
     SimBoard board;
     const int stream = ::open("/dev/video0", O_RDWR | O_NONBLOCK);
     ASSERT_GE(stream, 0);
-    setFormat(stream, 320, 240, V4L2_PIX_FMT_SGRBG12);
-    ASSERT_EQ(requestBuffers(stream, 3), 3);
-    queueAll(stream, 3);
-    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    ASSERT_EQ(::ioctl(stream, VIDIOC_STREAMON, &type), 0);
+    ASSERT_NO_FATAL_FAILURE(startStreaming(stream, 320, 240, 3));
 
     std::atomic<int> wrong{0};
     std::vector<std::thread> readers;
@@ -306,11 +311,7 @@ TEST_F(VideoNode, ForkedChildLeavesTheParentsStreamRunning)
     SimBoard board;
     const int fd = ::open("/dev/video0", O_RDWR | O_NONBLOCK);
     ASSERT_GE(fd, 0);
-    setFormat(fd, 64, 8, V4L2_PIX_FMT_SGRBG12);
-    ASSERT_EQ(requestBuffers(fd, 2), 2);
-    queueAll(fd, 2);
-    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    ASSERT_EQ(::ioctl(fd, VIDIOC_STREAMON, &type), 0);
+    ASSERT_NO_FATAL_FAILURE(startStreaming(fd, 64, 8, 2));
     const pid_t child = ::fork();
     if (child == 0) {
         // The child closes what it inherited, as a spawned program's start-up code may do.
