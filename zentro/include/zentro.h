@@ -7,5 +7,8 @@
 #include "zentro_datatypes.h"
 #include "zentro_config.h"
 #include "zentro_osal.h"
+#include "zentro_modes.h"
+#include "zentro_sensor.h"
+#include "zentro_camera.h"
 
 #endif /* ZENTRO_H */

@@ -11,9 +11,13 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <mutex>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
+
+#include "zentro.h"
+#include "zentro_sensor_internal.h"
 
 namespace zentro::test {
 
@@ -119,6 +123,78 @@ ScopedEnv::~ScopedEnv()
         setenv(name_.c_str(), old_.c_str(), 1);
     else
         unsetenv(name_.c_str());
+}
+
+} // namespace zentro::test
+
+namespace zentro::test {
+
+TestCamera::TestCamera()
+{
+    ze_InitCameraContext(&camera_);
+}
+
+TestCamera::~TestCamera()
+{
+    ze_DestructSensor(camera_.sensor);
+    free(camera_.sensor);
+    zentro::freeChips(camera_.boardChips, camera_.boardChipCount);
+    ze_FreeCameraContext(&camera_);
+}
+
+namespace {
+
+std::mutex gLogLock;
+std::vector<LoggedLine> gLogLines;
+
+void recordLogLine(uint32_t level, int code, const char *message, const char * /*file*/,
+                   const char *function, int /*line*/)
+{
+    std::lock_guard<std::mutex> guard(gLogLock);
+    gLogLines.push_back({level, code, message ? message : "", function ? function : ""});
+}
+
+} // namespace
+
+LogCapture::LogCapture()
+{
+    clear();
+    ze_OpenErrorLogCallback(ZE_LOG_SEVERE | ZE_LOG_ERROR | ZE_LOG_INFO, recordLogLine);
+}
+
+LogCapture::~LogCapture()
+{
+    ze_CloseErrorLog();
+}
+
+const std::vector<LoggedLine> &LogCapture::lines() const
+{
+    return gLogLines;
+}
+
+std::vector<std::string> LogCapture::messages() const
+{
+    std::lock_guard<std::mutex> guard(gLogLock);
+    std::vector<std::string> messages;
+    for (const LoggedLine &line : gLogLines)
+        messages.push_back(line.message);
+    return messages;
+}
+
+bool LogCapture::contains(const std::string &text) const
+{
+    std::lock_guard<std::mutex> guard(gLogLock);
+    for (const LoggedLine &line : gLogLines) {
+        if (line.message.find(text) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+void LogCapture::clear()
+{
+    std::lock_guard<std::mutex> guard(gLogLock);
+    gLogLines.clear();
 }
 
 } // namespace zentro::test

@@ -2,8 +2,12 @@
 #ifndef ZENTRO_TEST_SUPPORT_H
 #define ZENTRO_TEST_SUPPORT_H
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "zentro_camera.h"
 
 namespace zentro::test {
 
@@ -53,6 +57,49 @@ private:
     std::string name_;
     std::string old_;
     bool hadOld_;
+};
+
+// A camera record with a fresh common context, as a transport would create it; releases
+// its sensor record and context when it goes.
+class TestCamera
+{
+public:
+    TestCamera();
+    ~TestCamera();
+    TestCamera(const TestCamera &) = delete;
+    TestCamera &operator=(const TestCamera &) = delete;
+
+    ze_camera_t *get() { return &camera_; }
+    ze_camera_t *operator->() { return &camera_; }
+    operator ze_camera_t *() { return &camera_; }
+
+private:
+    ze_camera_t camera_{};
+};
+
+// One line the library logged.
+struct LoggedLine {
+    uint32_t level;
+    int code;
+    std::string message;
+    std::string function;
+};
+
+// Sends the library's log (all types) to a list for the scope of the object.
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture &) = delete;
+    LogCapture &operator=(const LogCapture &) = delete;
+
+    const std::vector<LoggedLine> &lines() const;
+    // The messages only, in order.
+    std::vector<std::string> messages() const;
+    // True when some message contains @text.
+    bool contains(const std::string &text) const;
+    void clear();
 };
 
 } // namespace zentro::test

@@ -1,0 +1,106 @@
+// The per-camera common context and the per-device shared context.
+#ifndef ZENTRO_CONTEXT_H
+#define ZENTRO_CONTEXT_H
+
+#include <cstdint>
+#include <memory>
+
+#include "osal_locks.h"
+#include "zentro_camera.h"
+#include "zentro_ident_data.h"
+#include "zentro_modes.h"
+
+namespace zentro {
+class RegisterIndex;
+} // namespace zentro
+
+// Values every user of one physical device must see alike. Plain values only.
+struct ze_shared_context {
+    uint32_t initialised; // 0 in a fresh block, 0xFFFFFFFF once filled
+    uint32_t modes[ZE_MODE_LIMIT];
+    uint32_t spoofWidth;
+    uint32_t spoofHeight;
+    uint32_t hwBuffering;
+};
+typedef struct ze_shared_context ze_shared_context_t;
+
+// Transport-level operation slots, filled by the transport that opened the camera.
+struct ze_transport_ops {
+    ze_sensor_registers_op_t readSensorRegisters;
+    ze_sensor_registers_op_t writeSensorRegisters;
+    ze_read_register_op_t readRegister;
+    ze_write_register_op_t writeRegister;
+    ze_registers_op_t readRegisters;
+    ze_registers_op_t writeRegisters;
+    int (*setNotifyCallback)(ze_camera_t *camera, void *callback, void *user);
+    int (*enableDeviceNotification)(ze_camera_t *camera, void *window);
+    int (*matchDevChangeMsg)(ze_camera_t *camera, void *message);
+    int (*iniFileCommand)(ze_camera_t *camera, const char *command, const char *arguments);
+    int (*getDeviceName)(ze_camera_t *camera, char *name, uint32_t size);
+    int (*disableDeviceNotification)(ze_camera_t *camera);
+    int (*readSystemRegisters)(ze_camera_t *camera, uint32_t a, uint32_t b, uint32_t start,
+                               uint32_t extra, uint32_t count, uint32_t *values);
+    int (*writeSystemRegisters)(ze_camera_t *camera, uint32_t a, uint32_t b, uint32_t start,
+                                uint32_t extra, uint32_t count, uint32_t *values);
+    int (*sendCommand)(ze_camera_t *camera, uint32_t a, uint32_t b, uint32_t c, uint32_t d,
+                       uint32_t e, uint32_t f, uint32_t g);
+    ze_grab_frame_op_t grabFrame;
+    int (*sendAcmp0Message)(ze_camera_t *camera, const uint8_t *message, uint32_t size,
+                            uint8_t *reply, uint32_t replySize);
+};
+
+// Characters of a far sub-device name that are kept.
+inline constexpr int kFarNameSize = 64;
+
+struct ze_common_context {
+    // Locks: created when the context is finished (zentro::initGlobalContext).
+    std::unique_ptr<zentro::CriticalSection> regLock;
+    std::unique_ptr<zentro::CriticalSection> grabLock;
+    uint32_t simultaneousGrab = 1;
+
+    // Stored values of the per-camera and shared modes, by mode number.
+    uint32_t modes[ZE_MODE_LIMIT] = {};
+    // What a thread without a settings table of its own uses.
+    ze_thread_settings_t cameraSettings = {};
+
+    ze_transport_ops ops = {};
+    void *transportRecord = nullptr;
+
+    char driverInfo[ZE_TEXT_SIZE] = {};
+    char serdesPartNumber[ZE_TEXT_SIZE] = {};
+
+    char regLockName[ZE_TEXT_SIZE] = {};
+    char grabLockName[ZE_TEXT_SIZE] = {};
+    char sharedName[ZE_TEXT_SIZE] = {};
+    void *sharedHandle = nullptr;
+    ze_shared_context_t *shared = nullptr;
+
+    zentro::IdentData ident = {};
+    uint32_t sdatVersion = 1; // format version of the sensor-data file being read
+    char farNames[2][kFarNameSize] = {};
+
+    // Name and address index of the sensor's registers (built on first lookup).
+    std::unique_ptr<zentro::RegisterIndex> registerIndex;
+
+    ze_common_context();
+    ~ze_common_context();
+    ze_common_context(const ze_common_context &) = delete;
+    ze_common_context &operator=(const ze_common_context &) = delete;
+};
+
+namespace zentro {
+
+// Finishes @camera's context after its transport opened it or a sensor file was read:
+// device name, locks and shared context; then adopts the shared values.
+void initGlobalContext(ze_camera_t *camera);
+
+// The stored value of a per-camera or shared mode (the shared context wins when present).
+uint32_t storedMode(const ze_camera_t *camera, uint32_t mode);
+// Stores a per-camera or shared mode value in the common and the shared context.
+void setStoredMode(ze_camera_t *camera, uint32_t mode, uint32_t value);
+// The register-access settings the calling thread uses for @camera.
+ze_thread_settings_t &threadSettings(ze_camera_t *camera);
+
+} // namespace zentro
+
+#endif // ZENTRO_CONTEXT_H
