@@ -1,0 +1,277 @@
+// Figures for the register database: reading a large sensor-data file and looking up every
+// register by name, by external name and by address, and every bitfield.
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sensor_data_generator.h"
+#include "zentro.h"
+#include "zentro_sensor_data.h"
+
+namespace {
+
+using zentro::bench::DatabaseShape;
+
+constexpr double kParseTargetMs = 150;
+constexpr double kNameLookupTargetMs = 20;
+
+struct Options {
+    DatabaseShape shape;
+    int repetitions = 7;
+    std::string keepFile; // write the generated file here and keep it
+};
+
+// A camera with a common context and nothing else, released at the end of the scope.
+class BenchCamera
+{
+public:
+    BenchCamera() { ze_InitCameraContext(&camera_); }
+    ~BenchCamera()
+    {
+        ze_DestructSensor(camera_.sensor);
+        free(camera_.sensor);
+        ze_FreeCameraContext(&camera_);
+    }
+    BenchCamera(const BenchCamera &) = delete;
+    BenchCamera &operator=(const BenchCamera &) = delete;
+    ze_camera_t *get() { return &camera_; }
+
+private:
+    ze_camera_t camera_{};
+};
+
+// Wall and thread CPU time of one timed step: on a shared machine the CPU time shows
+// how much of the wall time other processes took.
+struct Duration {
+    double wallMs = 0;
+    double cpuMs = 0;
+    Duration operator+(const Duration &other) const
+    {
+        return {wallMs + other.wallMs, cpuMs + other.cpuMs};
+    }
+};
+
+double nowMs(clockid_t clock)
+{
+    timespec time{};
+    clock_gettime(clock, &time);
+    return static_cast<double>(time.tv_sec) * 1e3 + static_cast<double>(time.tv_nsec) / 1e6;
+}
+
+Duration timed(const std::function<void()> &step)
+{
+    const double wall = nowMs(CLOCK_MONOTONIC);
+    const double cpu = nowMs(CLOCK_THREAD_CPUTIME_ID);
+    step();
+    return {nowMs(CLOCK_MONOTONIC) - wall, nowMs(CLOCK_THREAD_CPUTIME_ID) - cpu};
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The figures of one kind of step over all rounds.
+class Figure
+{
+public:
+    void add(const Duration &duration)
+    {
+        wall_.push_back(duration.wallMs);
+        cpu_.push_back(duration.cpuMs);
+    }
+    void print(const char *what, double target = 0) const
+    {
+        printf("%-38s wall median %7.2f min %7.2f   cpu median %7.2f ms", what, median(wall_),
+               *std::min_element(wall_.begin(), wall_.end()), median(cpu_));
+        if (target > 0)
+            printf("   (target < %.0f ms)", target);
+        printf("\n");
+    }
+
+private:
+    std::vector<double> wall_;
+    std::vector<double> cpu_;
+};
+
+std::string externalName(uint32_t index)
+{
+    return "EXT_" + zentro::bench::registerName(index);
+}
+
+// Everything looked up, prepared before the clock runs.
+struct Queries {
+    explicit Queries(const DatabaseShape &shape) : fields(shape.bitfieldsPerRegister)
+    {
+        for (uint32_t i = 0; i < shape.registers; ++i) {
+            names.push_back(zentro::bench::registerName(i));
+            externals.push_back(externalName(i));
+            addresses.push_back(zentro::bench::registerAddress(i));
+            for (uint32_t f = 0; f < fields; ++f)
+                bitfields.push_back(zentro::bench::bitfieldName(i, f));
+        }
+    }
+    uint32_t fields;
+    std::vector<std::string> names, externals, bitfields;
+    std::vector<uint32_t> addresses;
+};
+
+bool readDatabase(ze_camera_t *camera, const std::string &path, Duration *duration)
+{
+    int code = 0;
+    *duration = timed([&] { code = ze_ParseSensorFile(camera, path.c_str(), nullptr); });
+    if (code != PARSE_SUCCESS) {
+        fprintf(stderr, "ze_ParseSensorFile(%s) returned %d (%s)\n", path.c_str(), code,
+                ze_getErrorMessage(code));
+        return false;
+    }
+    return true;
+}
+
+// External names exist only in XML files: give every parsed register one, before any
+// lookup builds the index.
+void nameExternally(ze_sensor_t *sensor)
+{
+    for (int32_t i = 0; i < sensor->regCount; ++i)
+        snprintf(sensor->regs[i].externalName, sizeof(sensor->regs[i].externalName), "%s",
+                 externalName(static_cast<uint32_t>(i)).c_str());
+}
+
+struct LookupFigures {
+    Figure byName, byExternalName, bitfields, nameTotal, byAddress;
+};
+
+// One round of lookups; @failures counts answers that are not the expected record.
+void lookUpEverything(ze_camera_t *camera, const Queries &queries, LookupFigures &figures,
+                      long &failures)
+{
+    ze_reg_t *regs = camera->sensor->regs;
+    const size_t count = queries.names.size();
+    Duration byName = timed([&] {
+        for (size_t i = 0; i < count; ++i)
+            failures += ze_FindRegister(camera, queries.names[i].c_str()) != &regs[i];
+    });
+    Duration byExternal = timed([&] {
+        for (size_t i = 0; i < count; ++i)
+            failures += ze_FindRegister(camera, queries.externals[i].c_str()) != &regs[i];
+    });
+    Duration bitfields = timed([&] {
+        for (size_t i = 0; i < count; ++i) {
+            for (uint32_t f = 0; f < queries.fields; ++f) {
+                const std::string &bitfield = queries.bitfields[i * queries.fields + f];
+                failures += ze_FindBitfield(camera, queries.names[i].c_str(), bitfield.c_str()) !=
+                            &regs[i].bitfields[f];
+            }
+        }
+    });
+    Duration byAddress = timed([&] {
+        for (size_t i = 0; i < count; ++i)
+            failures +=
+                ze_FindRegisterAddr(camera, queries.addresses[i], 0, ZE_SPACE_REG) != &regs[i];
+    });
+    figures.byName.add(byName);
+    figures.byExternalName.add(byExternal);
+    figures.bitfields.add(bitfields);
+    figures.nameTotal.add(byName + byExternal + bitfields);
+    figures.byAddress.add(byAddress);
+}
+
+void printLookups(const char *title, const LookupFigures &figures)
+{
+    printf("%s\n", title);
+    figures.byName.print("  every register by name");
+    figures.byExternalName.print("  every register by external name");
+    figures.bitfields.print("  every bitfield (ze_FindBitfield)");
+    figures.nameTotal.print("  the three passes together", kNameLookupTargetMs);
+    figures.byAddress.print("  every register by address");
+}
+
+bool parseOptions(int argc, char **argv, Options &options)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string option = argv[i];
+        const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (option == "--registers" && value)
+            options.shape.registers = static_cast<uint32_t>(strtoul(value, nullptr, 0));
+        else if (option == "--repetitions" && value)
+            options.repetitions = std::max(1, atoi(value));
+        else if (option == "--keep" && value)
+            options.keepFile = value;
+        else
+            return false;
+        ++i;
+    }
+    return options.shape.registers > 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Options options;
+    if (!parseOptions(argc, argv, options)) {
+        fprintf(stderr, "usage: %s [--registers N] [--repetitions N] [--keep FILE]\n", argv[0]);
+        return 2;
+    }
+    std::filesystem::path scratch;
+    std::string path = options.keepFile;
+    if (path.empty()) {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "zentro-bench-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) {
+            perror("mkdtemp");
+            return 1;
+        }
+        scratch = pattern;
+        path = (scratch / "zx0300.sdat").string();
+    }
+    bool written = false;
+    Duration writing =
+        timed([&] { written = zentro::bench::writeSensorDataFile(path, options.shape); });
+    if (!written) {
+        fprintf(stderr, "cannot write %s\n", path.c_str());
+        return 1;
+    }
+    printf("register database: %u registers x %u bitfields, %.1f MB text, written in %.0f ms\n",
+           options.shape.registers, options.shape.bitfieldsPerRegister,
+           static_cast<double>(std::filesystem::file_size(path)) / 1e6, writing.wallMs);
+
+    const Queries queries(options.shape);
+    Figure parse;
+    LookupFigures first, again;
+    long failures = 0;
+    for (int round = 0; round < options.repetitions; ++round) {
+        BenchCamera camera;
+        Duration reading;
+        if (!readDatabase(camera.get(), path, &reading))
+            return 1;
+        parse.add(reading);
+        if (camera.get()->sensor->regCount != static_cast<int32_t>(options.shape.registers)) {
+            fprintf(stderr, "read %d registers, expected %u\n", camera.get()->sensor->regCount,
+                    options.shape.registers);
+            return 1;
+        }
+        nameExternally(camera.get()->sensor);
+        lookUpEverything(camera.get(), queries, first, failures);
+        lookUpEverything(camera.get(), queries, again, failures);
+    }
+    printf("%d rounds, each on a freshly read file\n", options.repetitions);
+    parse.print("parse (ze_ParseSensorFile)", kParseTargetMs);
+    printLookups("first lookups (the index is built by the first one):", first);
+    printLookups("the same lookups again:", again);
+    if (!scratch.empty())
+        std::filesystem::remove_all(scratch);
+    if (failures) {
+        fprintf(stderr, "%ld lookups gave the wrong record\n", failures);
+        return 1;
+    }
+    return 0;
+}
