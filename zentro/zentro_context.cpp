@@ -10,7 +10,7 @@
 #include "zentro_osal.h"
 #include "zentro_reg_index.h"
 
-ze_common_context::ze_common_context() = default;
+ze_common_context::ze_common_context() : registerIndex(new (std::nothrow) zentro::RegisterIndex) {}
 ze_common_context::~ze_common_context() = default;
 
 namespace {

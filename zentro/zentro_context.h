@@ -79,7 +79,7 @@ struct ze_common_context {
     uint32_t sdatVersion = 1; // format version of the sensor-data file being read
     char farNames[2][kFarNameSize] = {};
 
-    // Name and address index of the sensor's registers (built on first lookup).
+    // Name and address index of the sensor's registers (filled on first lookup).
     std::unique_ptr<zentro::RegisterIndex> registerIndex;
 
     ze_common_context();

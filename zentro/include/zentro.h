@@ -10,5 +10,8 @@
 #include "zentro_modes.h"
 #include "zentro_sensor.h"
 #include "zentro_camera.h"
+#include "zentro_sensor_data.h"
+#include "zentro_reg.h"
+#include "zentro_board.h"
 
 #endif /* ZENTRO_H */

@@ -142,6 +142,11 @@ TestCamera::~TestCamera()
     ze_FreeCameraContext(&camera_);
 }
 
+ChipRecord::~ChipRecord()
+{
+    zentro::freeRegisters(chip.regs, chip.regCount);
+}
+
 namespace {
 
 std::mutex gLogLock;

@@ -77,6 +77,15 @@ private:
     ze_camera_t camera_{};
 };
 
+// A chip record read by a test; frees its registers when it goes.
+struct ChipRecord {
+    ze_chip_t chip{};
+    ChipRecord() = default;
+    ~ChipRecord();
+    ChipRecord(const ChipRecord &) = delete;
+    ChipRecord &operator=(const ChipRecord &) = delete;
+};
+
 // One line the library logged.
 struct LoggedLine {
     uint32_t level;
