@@ -5,8 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include <unistd.h>
-
+#include "scratch_directory.h"
 #include "zentro.h"
 
 namespace {
@@ -20,32 +19,13 @@ int answerWithAddress(ze_camera_t *, uint32_t, uint32_t regAddr, uint32_t *value
     return 0;
 }
 
-const std::string &scratchDirectory()
-{
-    static const std::string directory = [] {
-        char pattern[] = "/tmp/chip_file_fuzz.XXXXXX";
-        const char *made = mkdtemp(pattern);
-        return std::string(made ? made : "/tmp");
-    }();
-    return directory;
-}
-
-void writeInput(const std::string &path, const uint8_t *data, size_t size)
-{
-    FILE *file = fopen(path.c_str(), "wb");
-    if (!file)
-        return;
-    fwrite(data, 1, size, file);
-    fclose(file);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const std::string chipPath = scratchDirectory() + "/fuzz.chip";
-    writeInput(chipPath, data, size);
-    writeInput(scratchDirectory() + "/ZE_F2F2F2.cfg", data, size);
+    fuzz::ScratchDirectory &scratch = fuzz::ScratchDirectory::get("chip_file_fuzz");
+    const std::string chipPath = scratch.write("fuzz.chip", data, size);
+    scratch.write("ZE_F2F2F2.cfg", data, size);
 
     ze_camera_t camera{};
     ze_InitCameraContext(&camera);
@@ -59,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         ze_ParseChipFile(&camera, chipPath.c_str(), camera.boardChips);
     }
     // Replaces (and frees) the chip read above.
-    _parseBoardConfigFile(&camera, scratchDirectory().c_str());
+    _parseBoardConfigFile(&camera, scratch.path().c_str());
     _freeBoardData(&camera);
     ze_FreeCameraContext(&camera);
     return 0;

@@ -2,13 +2,12 @@
 // into a camera; a good read is refreshed from the same file. SUBDEVICES lines of the input
 // may name the input itself ("fuzz.sdat") or the far file written beside it ("far.sdat"), so
 // the far merge is reached too.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "scratch_directory.h"
 #include "sensor_data_internal.h"
 #include "zentro.h"
 #include "zentro_context.h"
@@ -34,38 +33,17 @@ bool checkBySize(ze_camera_t *)
     return gInputSize % 3 != 0;
 }
 
-void writeFile(const std::string &path, const void *data, size_t size)
+// The scratch directory, with the far file beside the inputs.
+fuzz::ScratchDirectory &scratch()
 {
-    FILE *file = fopen(path.c_str(), "wb");
-    if (!file)
-        return;
-    if (size > 0)
-        fwrite(data, 1, size, file);
-    fclose(file);
-}
-
-std::string gScratch;
-
-void removeScratchDirectory()
-{
-    unlink((gScratch + "/fuzz.sdat").c_str());
-    unlink((gScratch + "/far.sdat").c_str());
-    rmdir(gScratch.c_str());
-}
-
-// A directory of this process for the input and the far file, removed at exit.
-const std::string &scratchDirectory()
-{
-    if (gScratch.empty()) {
-        char pattern[] = "/tmp/sensor_file_fuzz.XXXXXX";
-        if (!mkdtemp(pattern))
-            abort();
-        gScratch = pattern;
-        std::atexit(removeScratchDirectory);
-        writeFile(gScratch + "/far.sdat", kFarFile, sizeof(kFarFile) - 1);
+    fuzz::ScratchDirectory &directory = fuzz::ScratchDirectory::get("sensor_file_fuzz");
+    static bool prepared = false;
+    if (!prepared) {
+        prepared = true;
+        directory.write("far.sdat", kFarFile, sizeof(kFarFile) - 1);
         zentro::setEarlyIdentityCheck(checkBySize);
     }
-    return gScratch;
+    return directory;
 }
 
 // Some inputs are read as a candidate of a sensor search, with its wishes.
@@ -84,8 +62,7 @@ void setProbeState(ze_camera_t &camera, size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const std::string path = scratchDirectory() + "/fuzz.sdat";
-    writeFile(path, data, size);
+    const std::string path = scratch().write("fuzz.sdat", data, size);
     gInputSize = size;
 
     ze_camera_t camera{};
