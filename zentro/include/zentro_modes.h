@@ -2,6 +2,11 @@
 #ifndef ZENTRO_MODES_H
 #define ZENTRO_MODES_H
 
+#include <stdint.h>
+
+#include "zentro_camera.h"
+#include "zentro_export.h"
+
 /* Modes 8, 9, 10, 26, 27, 45, 112, 115 and 120 or more are not used; 93, 108 and 111 have
  * no name. */
 enum ze_mode {
@@ -118,5 +123,57 @@ enum ze_mode {
 
 /* One past the highest mode number. */
 #define ZE_MODE_LIMIT 120
+
+ZE_BEGIN_DECLS
+
+/*
+ * Sets @mode of @camera to @value through the camera's setMode slot, or through the
+ * library's setter (_SetMode) when the slot is empty. After a successful slot call the
+ * register cache is invalidated when ZE_SENSOR_POWER is set to 0 or ZE_SENSOR_RESET to a
+ * non-zero value. Returns the slot's or the setter's code; 1 without a camera or context.
+ */
+ZE_API int ze_setMode(ze_camera_t *camera, uint32_t mode, uint32_t value);
+
+/*
+ * Reads @mode of @camera into @value through the camera's getMode slot, or through the
+ * library's getter (_GetMode) when the slot is empty. Returns the code of the one called;
+ * 1 without a camera, context or @value.
+ */
+ZE_API int ze_getMode(ze_camera_t *camera, uint32_t mode, uint32_t *value);
+
+/*
+ * The library's own mode setter (also handed to plug-ins). Per-thread modes go to the
+ * calling thread's settings record and to the camera's per-camera copy; per-camera and
+ * shared modes to the common context (and the shared context). Returns 0; 16 for modes
+ * only a transport implements and for unknown modes (these logged as "unrecognized mode
+ * in setMode()"); 1 without a camera or context, for the read-only ZE_SPOOF_SUPPORTED and
+ * for modes kept in the shared context when the camera has none.
+ */
+ZE_API int _SetMode(ze_camera_t *camera, uint32_t mode, uint32_t value);
+
+/*
+ * The library's own mode getter (also handed to plug-ins). Returns 0 with the value in
+ * @value; 16 for modes only a transport implements and unknown modes (these logged as
+ * "unrecognized mode in getMode()"), leaving @value unchanged; 1 without a camera, context
+ * or @value, or for modes kept in the shared context when the camera has none.
+ */
+ZE_API int _GetMode(ze_camera_t *camera, uint32_t mode, uint32_t *value);
+
+/*
+ * Finds the number of the mode named @name. Names compare case-insensitively, either
+ * whole ("ZE_REG_ADDR_SIZE") or without their "ZE_" prefix ("reg_addr_size"). Returns 0
+ * with the number in @mode, or 1 (nothing written) for an unknown or absent name.
+ */
+ZE_API int ze_FindMode(const char *name, uint32_t *mode);
+
+/* The name of @mode ("ZE_..."); NULL for numbers without a name. The text is static. */
+ZE_API const char *ze_GetModeName(uint32_t mode);
+
+/* The family flags: the values of ZE_KORT, ZE_TALVE and ZE_OBU; 0 without a camera. */
+ZE_API uint32_t ze_IsKORT(ze_camera_t *camera);
+ZE_API uint32_t ze_IsTALVE(ze_camera_t *camera);
+ZE_API uint32_t ze_IsOBU(ze_camera_t *camera);
+
+ZE_END_DECLS
 
 #endif /* ZENTRO_MODES_H */
