@@ -1,6 +1,7 @@
 # Build options shared by every folder: warnings, sanitizers, fuzzing.
 option(ZENTRO_WERROR "Treat compiler warnings as errors" OFF)
 option(ZENTRO_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(ZENTRO_TSAN "Build with ThreadSanitizer" OFF)
 option(ZENTRO_FUZZ "Build the fuzz targets with libFuzzer (needs clang)" OFF)
 
 add_compile_options(-Wall -Wextra)
@@ -13,6 +14,14 @@ if(ZENTRO_SANITIZE)
         -fno-omit-frame-pointer)
     add_compile_options(${ZENTRO_SANITIZER_FLAGS})
     add_link_options(${ZENTRO_SANITIZER_FLAGS})
+endif()
+
+if(ZENTRO_TSAN)
+    if(ZENTRO_SANITIZE)
+        message(FATAL_ERROR "ZENTRO_TSAN and ZENTRO_SANITIZE cannot be combined")
+    endif()
+    add_compile_options(-fsanitize=thread)
+    add_link_options(-fsanitize=thread)
 endif()
 
 if(ZENTRO_FUZZ)

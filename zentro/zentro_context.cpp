@@ -1,12 +1,16 @@
 // Creating, finishing and releasing the per-camera common context.
 #include "zentro_context.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
+#include "zentro_cache_internal.h"
 #include "zentro_errorlog.h"
+#include "zentro_sensor_internal.h"
 #include "zentro_osal.h"
 #include "zentro_reg_index.h"
 
@@ -14,6 +18,8 @@ ze_common_context::ze_common_context() : registerIndex(new (std::nothrow) zentro
 ze_common_context::~ze_common_context() = default;
 
 namespace {
+
+std::atomic<uint64_t> nextContextSerial{1};
 
 constexpr uint32_t kNotSet = 0xFFFFFFFF;
 constexpr uint32_t kDefaultSyncCode = 0xF555;
@@ -85,9 +91,11 @@ void buildContextNames(ze_camera_t *camera)
     if (!device[0])
         return;
     sanitiseDeviceName(device);
-    snprintf(context->regLockName, sizeof(context->regLockName), "mutex_%s", device);
-    snprintf(context->grabLockName, sizeof(context->grabLockName), "mutexgrab_%s", device);
-    snprintf(context->sharedName, sizeof(context->sharedName), "context_%s", device);
+    // Names are cut to their fields like every text of the context.
+    const std::string name(device);
+    zentro::copyText(context->regLockName, ("mutex_" + name).c_str());
+    zentro::copyText(context->grabLockName, ("mutexgrab_" + name).c_str());
+    zentro::copyText(context->sharedName, ("context_" + name).c_str());
 }
 
 void createSharedContext(ze_common_context_t *context)
@@ -132,28 +140,49 @@ void setInitialModes(ze_camera_t *camera)
     context->modes[ZE_UNSWIZZLE_MODE] = 3;
     context->cameraSettings = {camera, 8, 16, 1, kDefaultSendCommandTimeout, 0, 0};
 
+    // In this order, through the library's own setter, as any later change would go.
     const struct {
         uint32_t mode;
         uint32_t value;
     } initial[] = {
-        {ZE_SW_UNSWIZZLE_MODE, 1}, {ZE_ERROR_CHECK_MODE, 1},
-        {ZE_ALLOW_FAR_ACCESS, 1},  {ZE_RX_TYPE, kNotSet},
-        {ZE_RX_MODE, 2},           {ZE_RX_LANES, 1},
-        {ZE_RX_DESKEW, 0},         {ZE_RX_BIT_DEPTH, 10},
-        {ZE_RX_CLASS, 1},          {ZE_RX_SYNC_CODE, kDefaultSyncCode},
-        {ZE_RX_EMBEDDED_DATA, 1},  {ZE_RX_VIRTUAL_CHANNEL, 0},
-        {ZE_RX_MSB_FIRST, 0},      {ZE_RX_CCIR656, 0},
-        {ZE_RX_INTERLACED, 0},     {ZE_OUTPUT_PORT, 0},
-        {ZE_ACMP_ALLOW_SHORT, 0},  {ZE_NACK_RETRIES, kDefaultNackRetries},
-        {ZE_DIRECT_VAR_ACCESS, 1},
+        {ZE_SW_UNSWIZZLE_MODE, 1},
+        {ZE_ERROR_CHECK_MODE, 1},
+        {ZE_REG_ADDR_SIZE, 8},
+        {ZE_REG_DATA_SIZE, 16},
+        {ZE_ALLOW_FAR_ACCESS, 1},
+        {ZE_RX_TYPE, kNotSet},
+        {ZE_RX_MODE, 2},
+        {ZE_RX_LANES, 1},
+        {ZE_RX_DESKEW, 0},
+        {ZE_RX_BIT_DEPTH, 10},
+        {ZE_RX_CLASS, 1},
+        {ZE_RX_SYNC_CODE, kDefaultSyncCode},
+        {ZE_RX_EMBEDDED_DATA, 1},
+        {ZE_RX_VIRTUAL_CHANNEL, 0},
+        {ZE_RX_MSB_FIRST, 0},
+        {ZE_RX_CCIR656, 0},
+        {ZE_RX_INTERLACED, 0},
+        {ZE_OUTPUT_PORT, 0},
+        {ZE_ACMP_ALLOW_SHORT, 0},
+        {ZE_USE_REG_CACHE, 0},
+        {ZE_NACK_RETRIES, kDefaultNackRetries},
+        {ZE_SENDCOMMAND_TIMEOUT, kDefaultSendCommandTimeout},
     };
     for (const auto &entry : initial)
-        zentro::setStoredMode(camera, entry.mode, entry.value);
-    ze_thread_settings_t &settings = context->cameraSettings;
-    settings.regAddrSize = 8;
-    settings.regDataSize = 16;
-    settings.useRegCache = 0;
-    settings.sendCommandTimeout = kDefaultSendCommandTimeout;
+        _SetMode(camera, entry.mode, entry.value);
+
+    ze_transport_ops &ops = context->ops;
+    ops.readSensorRegisters = nullptr;
+    ops.writeSensorRegisters = nullptr;
+    ops.readRegister = nullptr;
+    ops.writeRegister = nullptr;
+    ops.readRegisters = nullptr;
+    ops.writeRegisters = nullptr;
+    ops.setNotifyCallback = nullptr;
+    ops.enableDeviceNotification = nullptr;
+    ops.matchDevChangeMsg = nullptr;
+    ops.disableDeviceNotification = nullptr;
+    _SetMode(camera, ZE_DIRECT_VAR_ACCESS, 1);
 }
 
 } // namespace
@@ -167,10 +196,11 @@ void initGlobalContext(ze_camera_t *camera)
     ze_common_context_t *context = camera->context;
     if (!context->shared) {
         buildContextNames(camera);
+        // Recursive; on this platform the names are informational only.
         if (!context->regLock)
-            context->regLock = std::make_unique<CriticalSection>(context->regLockName);
+            context->regLock.reset(new (std::nothrow) CriticalSection(context->regLockName));
         if (!context->grabLock)
-            context->grabLock = std::make_unique<CriticalSection>(context->grabLockName);
+            context->grabLock.reset(new (std::nothrow) CriticalSection(context->grabLockName));
         createSharedContext(context);
     }
     adoptSharedValues(context);
@@ -196,11 +226,6 @@ void setStoredMode(ze_camera_t *camera, uint32_t mode, uint32_t value)
         context->shared->modes[mode] = value;
 }
 
-ze_thread_settings_t &threadSettings(ze_camera_t *camera)
-{
-    return camera->context->cameraSettings;
-}
-
 } // namespace zentro
 
 extern "C" {
@@ -213,6 +238,7 @@ ZE_API int ze_InitCameraContext(ze_camera_t *camera)
     camera->context = new (std::nothrow) ze_common_context_t;
     if (!camera->context)
         return ZE_ERRORLOG(CAMERA_ERROR, "Couldn't allocate camera context");
+    camera->context->serial = nextContextSerial.fetch_add(1, std::memory_order_relaxed);
     setInitialModes(camera);
     return CAMERA_SUCCESS;
 }
@@ -221,6 +247,7 @@ ZE_API void ze_FreeCameraContext(ze_camera_t *camera)
 {
     if (!camera || !camera->context)
         return;
+    zentro::freeRegisterCache(camera);
     ze_common_context_t *context = camera->context;
     if (context->sharedHandle)
         osal_free_global(context->sharedHandle, context->shared);
@@ -228,6 +255,11 @@ ZE_API void ze_FreeCameraContext(ze_camera_t *camera)
         free(context->shared);
     delete context;
     camera->context = nullptr;
+}
+
+ZE_API void _init_global_context(ze_camera_t *camera)
+{
+    zentro::initGlobalContext(camera);
 }
 
 ZE_API int ze_GetShipAddrList(ze_camera_t *camera, uint32_t *addresses, int32_t *count)

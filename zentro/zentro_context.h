@@ -13,6 +13,7 @@
 namespace zentro {
 class RegisterIndex;
 } // namespace zentro
+struct ze_reg_cache_entry;
 
 // Values every user of one physical device must see alike. Plain values only.
 struct ze_shared_context {
@@ -64,7 +65,14 @@ struct ze_common_context {
     ze_thread_settings_t cameraSettings = {};
 
     ze_transport_ops ops = {};
+    // The transport's own record (the null transport's path, a plug-in's record); owned by
+    // the transport.
     void *transportRecord = nullptr;
+    // A plug-in's per-camera device context (context item 4); the library never reads it.
+    void *deviceContext = nullptr;
+    // Unique per context in this process: tells a thread's settings record of this camera
+    // from one left behind by a closed camera that had the same address.
+    uint64_t serial = 0;
 
     char driverInfo[ZE_TEXT_SIZE] = {};
     char serdesPartNumber[ZE_TEXT_SIZE] = {};
@@ -82,6 +90,15 @@ struct ze_common_context {
     // Name and address index of the sensor's registers (filled on first lookup).
     std::unique_ptr<zentro::RegisterIndex> registerIndex;
 
+    // The register cache (zentro_cache.cpp): one entry per register of the sensor.
+    struct RegisterCache {
+        ze_reg_cache_entry *entries = nullptr;
+        int32_t count = 0;
+        void *handle = nullptr; // the named memory block; none for ordinary memory
+        bool followsSensor = false;
+    };
+    RegisterCache regCache;
+
     ze_common_context();
     ~ze_common_context();
     ze_common_context(const ze_common_context &) = delete;
@@ -98,8 +115,13 @@ void initGlobalContext(ze_camera_t *camera);
 uint32_t storedMode(const ze_camera_t *camera, uint32_t mode);
 // Stores a per-camera or shared mode value in the common and the shared context.
 void setStoredMode(ze_camera_t *camera, uint32_t mode, uint32_t value);
-// The register-access settings the calling thread uses for @camera.
+// The register-access settings the calling thread uses for @camera: its record in the
+// thread's table (created on demand), else the camera's own copy.
 ze_thread_settings_t &threadSettings(ze_camera_t *camera);
+// Removes @camera's record from the calling thread's table, moving later records forward.
+void forgetThreadSettings(const ze_camera_t *camera);
+// True while the calling thread has a settings table.
+bool hasThreadTable();
 
 } // namespace zentro
 

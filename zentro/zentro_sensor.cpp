@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "zentro_cache_internal.h"
 #include "zentro_context.h"
 #include "zentro_errorlog.h"
 #include "zentro_osal.h"
@@ -100,8 +101,12 @@ void freeChips(ze_chip_t *chips, int32_t count)
 
 void registersChanged(ze_camera_t *camera)
 {
-    if (camera && camera->context && camera->context->registerIndex)
+    if (!camera || !camera->context)
+        return;
+    if (camera->context->registerIndex)
         camera->context->registerIndex->invalidate();
+    // The cache stays parallel to the register array.
+    rebuildRegisterCache(camera);
 }
 
 void resetSensorRecord(ze_sensor_t *sensor, const char *fileName)
@@ -152,6 +157,8 @@ ZE_API int ze_AllocSensor(ze_camera_t *camera)
         ze_DestructSensor(camera->sensor);
         free(camera->sensor);
         camera->sensor = nullptr;
+        // The cache describes the old record's registers.
+        zentro::freeRegisterCache(camera);
         zentro::registersChanged(camera);
     }
     camera->sensor = static_cast<ze_sensor_t *>(calloc(1, sizeof(ze_sensor_t)));

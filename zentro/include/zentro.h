@@ -13,5 +13,7 @@
 #include "zentro_sensor_data.h"
 #include "zentro_reg.h"
 #include "zentro_board.h"
+#include "zentro_cache.h"
+#include "zentro_frame.h"
 
 #endif /* ZENTRO_H */
