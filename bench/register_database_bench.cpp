@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
 #include "sensor_data_generator.h"
 #include "zentro.h"
 #include "zentro_sensor_data.h"
@@ -18,6 +19,9 @@
 namespace {
 
 using zentro::bench::DatabaseShape;
+using zentro::bench::Duration;
+using zentro::bench::Figure;
+using zentro::bench::timed;
 
 constexpr double kParseTargetMs = 150;
 constexpr double kNameLookupTargetMs = 20;
@@ -45,61 +49,6 @@ public:
 
 private:
     ze_camera_t camera_{};
-};
-
-// Wall and thread CPU time of one timed step: on a shared machine the CPU time shows
-// how much of the wall time other processes took.
-struct Duration {
-    double wallMs = 0;
-    double cpuMs = 0;
-    Duration operator+(const Duration &other) const
-    {
-        return {wallMs + other.wallMs, cpuMs + other.cpuMs};
-    }
-};
-
-double nowMs(clockid_t clock)
-{
-    timespec time{};
-    clock_gettime(clock, &time);
-    return static_cast<double>(time.tv_sec) * 1e3 + static_cast<double>(time.tv_nsec) / 1e6;
-}
-
-Duration timed(const std::function<void()> &step)
-{
-    const double wall = nowMs(CLOCK_MONOTONIC);
-    const double cpu = nowMs(CLOCK_THREAD_CPUTIME_ID);
-    step();
-    return {nowMs(CLOCK_MONOTONIC) - wall, nowMs(CLOCK_THREAD_CPUTIME_ID) - cpu};
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-// The figures of one kind of step over all rounds.
-class Figure
-{
-public:
-    void add(const Duration &duration)
-    {
-        wall_.push_back(duration.wallMs);
-        cpu_.push_back(duration.cpuMs);
-    }
-    void print(const char *what, double target = 0) const
-    {
-        printf("%-38s wall median %7.2f min %7.2f   cpu median %7.2f ms", what, median(wall_),
-               *std::min_element(wall_.begin(), wall_.end()), median(cpu_));
-        if (target > 0)
-            printf("   (target < %.0f ms)", target);
-        printf("\n");
-    }
-
-private:
-    std::vector<double> wall_;
-    std::vector<double> cpu_;
 };
 
 std::string externalName(uint32_t index)

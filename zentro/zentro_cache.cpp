@@ -10,6 +10,7 @@
 #include "zentro_errorlog.h"
 #include "zentro_osal.h"
 #include "zentro_reg.h"
+#include "zentro_reg_access.h"
 #include "zentro_reg_internal.h"
 
 namespace {
@@ -115,12 +116,6 @@ void markVolatileRegisters(ze_camera_t *camera, RegisterCache &cache)
         if (sensor->regs[i].isVolatile)
             cache.entries[i].flags |= zentro::kCacheVolatile;
     }
-}
-
-// Space type and id a register answers to; a register without a space is in REG space 0.
-uint32_t spaceTypeOf(const ze_reg_t &reg)
-{
-    return reg.addrSpace ? reg.addrSpace->type : ZE_SPACE_REG;
 }
 
 // Stores into each sub-array space of an array imager's space mask.
@@ -350,7 +345,7 @@ void invalidateCacheRange(ze_camera_t *camera, uint32_t spaceType, uint32_t spac
         const ze_reg_t &reg = sensor->regs[i];
         if (reg.addr < from || reg.addr >= to)
             continue;
-        if (spaceMatters && (!reg.addrSpace || spaceTypeOf(reg) != spaceType ||
+        if (spaceMatters && (!reg.addrSpace || spaceTypeOf(&reg) != spaceType ||
                              static_cast<uint32_t>(reg.addrSpace->id) != spaceId))
             continue;
         cache->entries[i].flags |= kCacheStale;
@@ -386,12 +381,15 @@ ZE_API int ze_InvalidateRegCache(ze_camera_t *camera)
     RegisterCache *cache = cacheOf(camera);
     if (!cache)
         return CAMERA_ERROR;
-    {
-        zentro::RegisterLockGuard lock(camera);
-        markAllStale(*cache);
-    }
+    zentro::RegisterLockGuard lock(camera);
+    camera->context->directAccess.invalidate();
+    markAllStale(*cache);
     ze_Msglog(ZE_LOG_GENERAL, "Invalidate sensor register cache", kCacheLogSource, __func__,
               __LINE__);
+    // The MCU addressing registers were forgotten with everything else; what they hold
+    // decides how RAM aliases resolve, so they are learnt again at once.
+    if (cache->entries)
+        zentro::refreshDirectAccessState(camera);
     return CAMERA_SUCCESS;
 }
 

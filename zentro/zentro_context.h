@@ -99,6 +99,44 @@ struct ze_common_context {
     };
     RegisterCache regCache;
 
+    // Register access through the MCU port registers and far sub-devices
+    // (zentro_reg_access.h). The direct-access state follows the registers that control MCU
+    // addressing; kUnknown marks a value not seen since the cache was last invalidated. The
+    // far allow-list holds one bit per 7-bit serial-bus address (index = address / 2) and
+    // starts with every address allowed; probing the far bus narrows it. The far-register
+    // operations are a transport's own way to far devices (none by default).
+    struct DirectAccessState {
+        static constexpr uint32_t kUnknown = 0xFFFFFFFFu;
+        uint32_t logical = kUnknown; // 1 logical, 0 physical addressing
+        uint32_t page = kUnknown;    // ACCESS_CTL_STAT bits 6 and 7, as 0 to 3
+        uint32_t bit0 = kUnknown;    // ACCESS_CTL_STAT bit 0
+        uint32_t advancedBase = kUnknown;
+        void invalidate() { *this = DirectAccessState(); }
+    };
+    DirectAccessState directAccess;
+    struct FarAllowList {
+        static constexpr uint32_t kWords = 4;
+        uint32_t bits[kWords] = {~0u, ~0u, ~0u, ~0u};
+        void allow(uint32_t busAddr) { bits[(busAddr >> 1) / 32 % kWords] |= bit(busAddr); }
+        void forbid(uint32_t busAddr) { bits[(busAddr >> 1) / 32 % kWords] &= ~bit(busAddr); }
+        bool allows(uint32_t busAddr) const
+        {
+            return (bits[(busAddr >> 1) / 32 % kWords] & bit(busAddr)) != 0;
+        }
+        void setAll(bool allowed)
+        {
+            for (uint32_t &word : bits)
+                word = allowed ? ~0u : 0u;
+        }
+        static uint32_t bit(uint32_t busAddr) { return 1u << ((busAddr >> 1) % 32); }
+    };
+    FarAllowList farAllowList;
+    int (*readFarRegisters)(ze_camera_t *camera, uint32_t farBase, uint32_t addr, uint32_t addrBits,
+                            uint32_t dataBits, uint32_t count, uint32_t *values) = nullptr;
+    int (*writeFarRegisters)(ze_camera_t *camera, uint32_t farBase, uint32_t addr,
+                             uint32_t addrBits, uint32_t dataBits, uint32_t count,
+                             uint32_t *values) = nullptr;
+
     ze_common_context();
     ~ze_common_context();
     ze_common_context(const ze_common_context &) = delete;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "zentro_cache_internal.h"
+#include "zentro_reg_access.h"
 #include "zentro_context.h"
 #include "zentro_errorlog.h"
 #include "zentro_frame.h"
@@ -40,41 +41,6 @@ void setTransportMode(ze_camera_t *camera, uint32_t mode, uint32_t value)
         _SetMode(camera, mode, value);
 }
 
-int writeOneRegister(ze_camera_t *camera, uint32_t busAddr, uint32_t regAddr, uint32_t value)
-{
-    const ze_transport_ops &ops = camera->context->ops;
-    if (ops.writeRegister)
-        return ops.writeRegister(camera, busAddr, regAddr, value);
-    if (ops.writeRegisters)
-        return ops.writeRegisters(camera, busAddr, regAddr, 1, &value);
-    return CAMERA_NOT_SUPPORTED;
-}
-
-// Selects address space @id for the following transfers in one direction, unless the cache
-// knows it is selected already.
-void selectAddrSpace(ze_camera_t *camera, uint32_t id, bool forWrite)
-{
-    const ze_sensor_t *sensor = camera->sensor;
-    const ze_addr_space_list_t *spaces = sensor->addrSpaces;
-    if (!spaces)
-        return;
-    const uint32_t selectAddr = forWrite ? spaces->writeSelectAddr : spaces->readSelectAddr;
-    if (selectAddr == 0)
-        return;
-    if (zentro::threadSettings(camera).useRegCache != 0) {
-        const uint32_t current =
-            forWrite ? zentro::cachedWriteSelect(camera) : zentro::cachedReadSelect(camera);
-        if (current == id)
-            return;
-    }
-    if (writeOneRegister(camera, sensor->shipBaseAddr, selectAddr, id) != CAMERA_SUCCESS)
-        return;
-    if (forWrite)
-        zentro::setCachedWriteSelect(camera, id);
-    else
-        zentro::setCachedReadSelect(camera, id);
-}
-
 // Register widths of the sensor for the transfers that follow, then the space selection.
 int prepareSensorTransfer(ze_camera_t *camera, uint32_t addrSpace, bool forWrite)
 {
@@ -86,7 +52,7 @@ int prepareSensorTransfer(ze_camera_t *camera, uint32_t addrSpace, bool forWrite
     setTransportMode(camera, ZE_REG_ADDR_SIZE, sensor->regAddrSize);
     setTransportMode(camera, ZE_REG_DATA_SIZE, sensor->regDataSize);
     setTransportMode(camera, ZE_REG_DATA_LE, sensor->regDataLE);
-    selectAddrSpace(camera, addrSpace, forWrite);
+    zentro::switchAddrSpace(camera, addrSpace, forWrite);
     return CAMERA_SUCCESS;
 }
 

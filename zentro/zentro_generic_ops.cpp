@@ -1,4 +1,4 @@
-// The generic camera-level register operations: lock, cache, transport-level call.
+// The generic camera-level register operations: lock, cache, transfer with NACK retry.
 #include "zentro_generic_ops.h"
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include "zentro_context.h"
 #include "zentro_errors.h"
 #include "zentro_reg.h"
+#include "zentro_reg_access.h"
 
 namespace {
 
@@ -230,11 +231,8 @@ int genericReadSensorRegisters(ze_camera_t *camera, uint32_t addrSpace, uint32_t
         run = sensorRun(camera, addrSpace, start, count);
     bool transferred = false;
     const int result = readThroughCache(camera, run, count, values, [&] {
-        ze_sensor_registers_op_t read = camera->context->ops.readSensorRegisters;
-        if (!read)
-            return static_cast<int>(CAMERA_NOT_SUPPORTED);
         transferred = true;
-        return read(camera, addrSpace, start, count, values);
+        return transferReadSensorRegisters(camera, addrSpace, start, count, values);
     });
     if (result == CAMERA_SUCCESS && transferred && camera->sensor)
         rememberSelection(camera, addrSpace, false);
@@ -251,10 +249,7 @@ int genericWriteSensorRegisters(ze_camera_t *camera, uint32_t addrSpace, uint32_
     if (hasSensorRegisters(camera))
         run = sensorRun(camera, addrSpace, start, count);
     const int result = writeThroughCache(camera, run, values, [&] {
-        ze_sensor_registers_op_t write = camera->context->ops.writeSensorRegisters;
-        if (!write)
-            return static_cast<int>(CAMERA_NOT_SUPPORTED);
-        return write(camera, addrSpace, start, count, values);
+        return transferWriteSensorRegisters(camera, addrSpace, start, count, values);
     });
     if (result == CAMERA_SUCCESS && camera->sensor)
         rememberSelection(camera, addrSpace, true);
@@ -267,13 +262,9 @@ int genericReadRegisters(ze_camera_t *camera, uint32_t busAddr, uint32_t start, 
     if (!usable(camera, count, values))
         return CAMERA_ERROR;
     RegisterLockGuard lock(camera);
-    return readThroughCache(camera, rawRun(camera, busAddr, start, count, false), count, values,
-                            [&] {
-                                ze_registers_op_t read = camera->context->ops.readRegisters;
-                                if (!read)
-                                    return static_cast<int>(CAMERA_NOT_SUPPORTED);
-                                return read(camera, busAddr, start, count, values);
-                            });
+    return readThroughCache(
+        camera, rawRun(camera, busAddr, start, count, false), count, values,
+        [&] { return transferReadRegisters(camera, busAddr, start, count, values); });
 }
 
 int genericWriteRegisters(ze_camera_t *camera, uint32_t busAddr, uint32_t start, uint32_t count,
@@ -283,10 +274,7 @@ int genericWriteRegisters(ze_camera_t *camera, uint32_t busAddr, uint32_t start,
         return CAMERA_ERROR;
     RegisterLockGuard lock(camera);
     return writeThroughCache(camera, rawRun(camera, busAddr, start, count, true), values, [&] {
-        ze_registers_op_t write = camera->context->ops.writeRegisters;
-        if (!write)
-            return static_cast<int>(CAMERA_NOT_SUPPORTED);
-        return write(camera, busAddr, start, count, values);
+        return transferWriteRegisters(camera, busAddr, start, count, values);
     });
 }
 
@@ -295,12 +283,8 @@ int genericReadRegister(ze_camera_t *camera, uint32_t busAddr, uint32_t regAddr,
     if (!usable(camera, 1, value))
         return CAMERA_ERROR;
     RegisterLockGuard lock(camera);
-    return readThroughCache(camera, rawRun(camera, busAddr, regAddr, 1, false), 1, value, [&] {
-        ze_read_register_op_t read = camera->context->ops.readRegister;
-        if (!read)
-            return static_cast<int>(CAMERA_NOT_SUPPORTED);
-        return read(camera, busAddr, regAddr, value);
-    });
+    return readThroughCache(camera, rawRun(camera, busAddr, regAddr, 1, false), 1, value,
+                            [&] { return transferReadRegister(camera, busAddr, regAddr, value); });
 }
 
 int genericWriteRegister(ze_camera_t *camera, uint32_t busAddr, uint32_t regAddr, uint32_t value)
@@ -309,10 +293,7 @@ int genericWriteRegister(ze_camera_t *camera, uint32_t busAddr, uint32_t regAddr
         return CAMERA_ERROR;
     RegisterLockGuard lock(camera);
     return writeThroughCache(camera, rawRun(camera, busAddr, regAddr, 1, true), &value, [&] {
-        ze_write_register_op_t write = camera->context->ops.writeRegister;
-        if (!write)
-            return static_cast<int>(CAMERA_NOT_SUPPORTED);
-        return write(camera, busAddr, regAddr, value);
+        return transferWriteRegister(camera, busAddr, regAddr, value);
     });
 }
 

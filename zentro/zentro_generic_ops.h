@@ -11,7 +11,8 @@ namespace zentro {
 // A transport puts these into the register slots of its ze_camera_t. Each takes the
 // camera's register lock, answers reads from the register cache when the calling thread's
 // ZE_USE_REG_CACHE allows it (a camera without hardware always reads from the cache),
-// calls the context's transport-level operation otherwise, and stores what was read or
+// calls the context's transport-level operation otherwise (again while the bus does not
+// acknowledge, up to ZE_NACK_RETRIES more times), and stores what was read or
 // written in the cache. Results: the transport's, CAMERA_NOT_SUPPORTED when the context
 // lacks the operation, CAMERA_ERROR for absent arguments or a cache-only read that misses.
 // A failed read leaves every output value 0.

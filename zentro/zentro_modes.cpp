@@ -195,6 +195,8 @@ int specialSet(ze_camera_t *camera, uint32_t mode, uint32_t value)
         // allow-list itself belongs to the far-register access.
         if (value < kFirstFarGrantAddr || value > kLastBusAddr)
             zentro::setStoredMode(camera, mode, value);
+        else
+            camera->context->farAllowList.allow(value);
         return CAMERA_SUCCESS;
     case ZE_SENSOR_POWER:
         // Powering the sensor (up or anew) loses its register contents.

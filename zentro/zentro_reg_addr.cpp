@@ -1,5 +1,6 @@
 // Lookup of a register by its address within an address space.
 #include "zentro_reg.h"
+#include "zentro_reg_access.h"
 #include "zentro_reg_internal.h"
 
 namespace {
@@ -51,6 +52,18 @@ ze_reg_t *findAtAddress(ze_camera_t *camera, uint32_t addr, uint32_t value, uint
     return found < 0 ? nullptr : &camera->sensor->regs[found];
 }
 
+// A plain address that no register has may be a window onto an MCU variable or SFR.
+ze_reg_t *ramAliasAt(ze_camera_t *camera, uint32_t addr, uint32_t value)
+{
+    if (!camera->context)
+        return nullptr;
+    ze_reg_t temporary{};
+    temporary.addr = addr;
+    temporary.addrSpaceId = value;
+    temporary.span = 1;
+    return zentro::resolveRamAlias(camera, &temporary).target;
+}
+
 } // namespace
 
 namespace zentro {
@@ -77,6 +90,8 @@ ZE_API ze_reg_t *ze_FindRegisterAddr(ze_camera_t *camera, uint32_t addr, uint32_
     // Array imagers keep sub-array copies of a register; space 0 holds the common one.
     if (!reg && space_value != 0 && zentro::isArrayImager(camera->sensor))
         reg = findAtAddress(camera, addr, 0, space_type, mcuStyle);
+    if (!reg && space_type == ZE_SPACE_REG)
+        reg = ramAliasAt(camera, addr, space_value);
     return reg;
 }
 

@@ -14,6 +14,7 @@
 #include "zentro_reg.h"
 #include "zentro_board.h"
 #include "zentro_cache.h"
+#include "zentro_reg_access.h"
 #include "zentro_frame.h"
 
 #endif /* ZENTRO_H */

@@ -126,6 +126,8 @@ TEST_F(DefaultOps, MultipleWritesGoOneByOneOrNowhere)
 TEST_F(DefaultOps, SensorWritesSelectTheAddressSpaceFirst)
 {
     auto *spaces = static_cast<ze_addr_space_list_t *>(calloc(1, sizeof(ze_addr_space_list_t)));
+    // A table with a read-select register selects spaces for writes too.
+    spaces->readSelectAddr = 0x3FFE;
     spaces->writeSelectAddr = 0x3FFE;
     sensor()->addrSpaces = spaces;
     ops().writeRegister = fakeWriteRegister;
