@@ -8,6 +8,7 @@
 #include "sensor_data_internal.h"
 #include "zentro_context.h"
 #include "zentro_errorlog.h"
+#include "zentro_pixel_sizes.h"
 #include "zentro_sensor_internal.h"
 
 namespace zentro {
@@ -24,8 +25,6 @@ constexpr uint32_t kImageTypeBayer10 = 2;
 constexpr uint32_t kImageTypeBayer12 = 12;
 constexpr uint32_t kImageTypeBayerStereo = 16;
 constexpr uint32_t kStereoBitsPerPixel = 8;
-constexpr uint32_t kMaxBytesPerClockBits = 16;
-constexpr uint32_t kWideBytesPerClock = 4;
 
 struct ImageTypeWord {
     std::string_view word;
@@ -258,8 +257,7 @@ int deriveFrameValues(SensorFileReader &reader)
     ze_sensor_t *sensor = reader.sensor;
     const uint32_t bitsPerClock = storedMode(reader.camera, ZE_BITS_PER_CLOCK);
     const uint32_t clocksPerPixel = storedMode(reader.camera, ZE_CLOCKS_PER_PIXEL);
-    const uint32_t bytesPerClock =
-        bitsPerClock <= kMaxBytesPerClockBits ? (bitsPerClock + 7) / 8 : kWideBytesPerClock;
+    const uint32_t bytesPerClock = zentro::bytesPerClock(bitsPerClock);
     uint32_t bitsPerPixel = kStereoBitsPerPixel;
     uint32_t pixelBytes = 0;
     uint32_t imageBytes = 0;

@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "sensor_data_lexer.h"
+#include "zentro_ident_data.h"
 #include "zentro_camera.h"
 #include "zentro_sensor.h"
 
@@ -90,6 +91,21 @@ int readSubdeviceSection(SensorFileReader &reader);
 // Derived descriptor values (bits per pixel, pixel and image bytes, refined image type) and
 // the early rejects that follow a good descriptor section.
 int finishDescriptor(SensorFileReader &reader);
+
+// The early reject of a file whose register address size the running search does not want.
+int rejectUnwantedAddrSize(const IdentData &ident, const ze_sensor_t *sensor);
+
+// Records @reg's address as a select address when its name is the sensor's read- or
+// write-select register; with @narrowOnly the near read and write selects are recorded only
+// for 8-bit register addresses (the text form's rule).
+void recordSelectAddress(SensorFileReader &reader, const ze_reg_t &reg, bool narrowOnly);
+// The early identity check a stored register may trigger while a candidate file is read.
+// Returns PARSE_SUCCESS, or SENSOR_DOES_NOT_MATCH (logged) when the attached sensor differs.
+int runEarlyIdentityCheck(SensorFileReader &reader, const ze_reg_t &reg);
+
+// The steps that close a good read: global context, initial modes and version name.
+// Returns PARSE_SUCCESS.
+int finishSensorFile(ze_camera_t *camera, ze_sensor_t *sensor);
 
 // Index of the address space named @name (case-insensitive), -1 when the table lacks it.
 int32_t findAddrSpace(const SensorFileReader &reader, std::string_view name);

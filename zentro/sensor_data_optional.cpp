@@ -235,13 +235,7 @@ const OptionalSection::Key *OptionalSection::findKey(std::string_view name) cons
 
 int OptionalSection::rejectEarly() const
 {
-    const uint32_t wanted = ident_.wantedAddrSize;
-    const uint32_t size = sensor_->regAddrSize;
-    // A 32-bit device also answers the 16-bit probe.
-    if (wanted != 0 && size != wanted && !(size == kAddrSize32 && wanted == kAddrSize16))
-        return ZE_ERRORLOG(SENSOR_DOES_NOT_MATCH,
-                           "Early reject: Register address size does not match");
-    return PARSE_SUCCESS;
+    return rejectUnwantedAddrSize(ident_, sensor_);
 }
 
 bool OptionalSection::openNextGroup()
@@ -464,6 +458,17 @@ bool OptionalSection::applyExtraSerial(std::string_view value)
 }
 
 } // namespace
+
+int rejectUnwantedAddrSize(const IdentData &ident, const ze_sensor_t *sensor)
+{
+    const uint32_t wanted = ident.wantedAddrSize;
+    const uint32_t size = sensor->regAddrSize;
+    // A 32-bit device also answers the 16-bit probe.
+    if (wanted != 0 && size != wanted && !(size == kAddrSize32 && wanted == kAddrSize16))
+        return ZE_ERRORLOG(SENSOR_DOES_NOT_MATCH,
+                           "Early reject: Register address size does not match");
+    return PARSE_SUCCESS;
+}
 
 int readOptionalSection(SensorFileReader &reader)
 {

@@ -133,14 +133,6 @@ void fillVersionName(ze_sensor_t *sensor)
     snprintf(sensor->versionName, sizeof(sensor->versionName), format, sensor->sensorVersion);
 }
 
-int finishFile(SensorFileReader &reader)
-{
-    initGlobalContext(reader.camera);
-    applyInitialModes(reader.camera, reader.sensor);
-    fillVersionName(reader.sensor);
-    return PARSE_SUCCESS;
-}
-
 int parseTextFile(ze_camera_t *camera, const char *path, ze_sensor_t *sensor, std::string_view text)
 {
     logInformation(std::string("parsing file ") + path);
@@ -152,7 +144,7 @@ int parseTextFile(ze_camera_t *camera, const char *path, ze_sensor_t *sensor, st
     // A file without descriptor is not a sensor-data file; identification meets many.
     if (!reader.descriptorRead)
         return CHIP_DESC_ERROR;
-    return finishFile(reader);
+    return finishSensorFile(camera, sensor);
 }
 
 int parseSensorFile(ze_camera_t *camera, const char *path, ze_sensor_t *sensor)
@@ -175,6 +167,14 @@ int parseSensorFile(ze_camera_t *camera, const char *path, ze_sensor_t *sensor)
 }
 
 } // namespace
+
+int finishSensorFile(ze_camera_t *camera, ze_sensor_t *sensor)
+{
+    initGlobalContext(camera);
+    applyInitialModes(camera, sensor);
+    fillVersionName(sensor);
+    return PARSE_SUCCESS;
+}
 
 void setEarlyIdentityCheck(EarlyIdentityCheck check)
 {

@@ -205,8 +205,6 @@ private:
     bool validSpan(uint32_t span) const;
     ze_reg_t &storeRegister(const RegisterLine &line);
     bool storeBitfield(ze_reg_t &reg, const BitfieldLine &line);
-    void noteSelectRegister(const ze_reg_t &reg);
-    int checkIdentity(const ze_reg_t &reg);
     // Logs a syntax error that fails the section at its end; the line is skipped.
     void fail(int code, std::string_view text, const char *source = __builtin_FILE(),
               const char *function = __builtin_FUNCTION(), int line = __builtin_LINE());
@@ -286,8 +284,8 @@ int RegisterSection::readRegisterLine(std::string_view line)
     ze_reg_t &reg = storeRegister(*parsed);
     reader_.openRegister = &reg;
     reader_.bitfieldCapacity = 0;
-    noteSelectRegister(reg);
-    return checkIdentity(reg);
+    recordSelectAddress(reader_, reg, true);
+    return runEarlyIdentityCheck(reader_, reg);
 }
 
 ze_reg_t &RegisterSection::storeRegister(const RegisterLine &line)
@@ -362,16 +360,19 @@ bool RegisterSection::storeBitfield(ze_reg_t &reg, const BitfieldLine &line)
     return true;
 }
 
-void RegisterSection::noteSelectRegister(const ze_reg_t &reg)
+} // namespace
+
+void recordSelectAddress(SensorFileReader &reader, const ze_reg_t &reg, bool narrowOnly)
 {
-    ze_addr_space_list_t *table = sensor_->addrSpaces;
-    SelectNames names = selectRegisterNames(sensor_->sensorType);
+    const ze_sensor_t *sensor = reader.sensor;
+    ze_addr_space_list_t *table = sensor->addrSpaces;
+    SelectNames names = selectRegisterNames(sensor->sensorType);
     if (!table || names.read.empty())
         return;
     const ze_addr_space_type_t type = reg.addrSpace ? reg.addrSpace->type : ZE_SPACE_REG;
     const bool far1 = isFar1Space(type);
     const bool far2 = isFar2Space(type);
-    const bool narrow = sensor_->regAddrSize == kNarrowAddrSize;
+    const bool narrow = !narrowOnly || sensor->regAddrSize == kNarrowAddrSize;
     if (equalsNoCase(reg.name, names.read)) {
         if (far1)
             table->far1SelectAddr = reg.addr;
@@ -384,9 +385,10 @@ void RegisterSection::noteSelectRegister(const ze_reg_t &reg)
         table->writeSelectAddr = reg.addr;
 }
 
-int RegisterSection::checkIdentity(const ze_reg_t &reg)
+int runEarlyIdentityCheck(SensorFileReader &reader, const ze_reg_t &reg)
 {
-    ze_camera_t *camera = reader_.camera;
+    ze_camera_t *camera = reader.camera;
+    ze_sensor_t *sensor = reader.sensor;
     IdentData &ident = camera->context->ident;
     EarlyIdentityCheck check = earlyIdentityCheck();
     if (!ident.probing || !check)
@@ -395,18 +397,18 @@ int RegisterSection::checkIdentity(const ze_reg_t &reg)
     const bool spaceSelect = equalsNoCase(reg.name, kSpaceSelectReg);
     if (!chipVersion && !spaceSelect)
         return PARSE_SUCCESS;
-    reader_.chipVersionSeen |= chipVersion;
-    reader_.spaceSelectSeen |= spaceSelect;
+    reader.chipVersionSeen |= chipVersion;
+    reader.spaceSelectSeen |= spaceSelect;
     // Some sensors answer their chip version only in the right address space.
-    const bool needsSpaceSelect = isOneOf(kTypesCheckedAfterSpaceSelect, sensor_->sensorType) ||
-                                  (sensor_->regAddrSize == kNarrowAddrSize && isSocSensor(sensor_));
+    const bool needsSpaceSelect = isOneOf(kTypesCheckedAfterSpaceSelect, sensor->sensorType) ||
+                                  (sensor->regAddrSize == kNarrowAddrSize && isSocSensor(sensor));
     const bool ready =
-        needsSpaceSelect ? reader_.chipVersionSeen && reader_.spaceSelectSeen : chipVersion;
+        needsSpaceSelect ? reader.chipVersionSeen && reader.spaceSelectSeen : chipVersion;
     if (!ready)
         return PARSE_SUCCESS;
     bool matches;
     {
-        SensorStandIn standIn(camera, sensor_);
+        SensorStandIn standIn(camera, sensor);
         matches = check(camera);
     }
     if (!matches)
@@ -414,8 +416,6 @@ int RegisterSection::checkIdentity(const ze_reg_t &reg)
     ident.probing = 0;
     return PARSE_SUCCESS;
 }
-
-} // namespace
 
 int readRegisterSection(SensorFileReader &reader)
 {

@@ -11,6 +11,7 @@
 #include "zentro_sensor.h"
 #include "zentro_camera.h"
 #include "zentro_sensor_data.h"
+#include "zentro_long_desc.h"
 #include "zentro_reg.h"
 #include "zentro_board.h"
 #include "zentro_cache.h"

@@ -55,6 +55,17 @@ ZE_API int ze_RefreshSensorFile(ze_camera_t *camera, const char *path);
 ZE_API int ze_ParseChipFile(ze_camera_t *camera, const char *path, ze_chip_t *chip);
 
 /*
+ * Reads the long-description file @path (XML, ".ldat") into the camera's sensor record: its
+ * long descriptions and confidential notes are appended to the record's lists. NULL @path
+ * selects the sensor's file name with its extension replaced by ".ldat". A file whose sensor
+ * element names another sensor or version adds nothing. Returns PARSE_SUCCESS; CAMERA_ERROR
+ * without a camera; SENSOR_NOT_INITIALIZED without a sensor record; PARSE_FILE_ERROR when
+ * the file cannot be opened; SENSOR_FILE_PARSE_ERROR when it is not well-formed XML (the
+ * parser's message, line and column are logged, and nothing is added).
+ */
+ZE_API int ze_ParseLongDescFile(ze_camera_t *camera, const char *path);
+
+/*
  * Logs the syntax error "<line> in <file>:<lineNo>" under @code with the source position
  * @source, @function, @sourceLine, and returns @code.
  */

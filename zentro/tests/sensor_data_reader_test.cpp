@@ -107,12 +107,16 @@ TEST_F(SensorFileReaderTest, SecondReadStartsFromAFreshRecordAndIdentification)
 
 TEST_F(SensorFileReaderTest, XmlFilesGoToTheXmlReaderWhateverTheirExtension)
 {
-    EXPECT_EQ(parse("\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<sensor/>\n", "bom.sdat"),
-              PARSE_FILE_ERROR);
-    EXPECT_EQ(parse("<?xml version=\"1.0\"?>\n", "plain.xsdat"), PARSE_FILE_ERROR);
+    EXPECT_EQ(parse("\xEF\xBB\xBF<?xml version=\"1.0\"?>\n"
+                    "<sensor name=\"ZX0042\" ship_base_address=\"0x20\"/>\n",
+                    "bom.sdat"),
+              PARSE_SUCCESS);
+    EXPECT_STREQ(sensor()->name, "ZX0042");
+    EXPECT_EQ(parse("<?xml version=\"1.0\"?>\n", "plain.xsdat"), SENSOR_FILE_PARSE_ERROR);
     EXPECT_THAT(errorMessages(),
-                ElementsAre("XML sensor-data files cannot be read yet: " + dir.file("bom.sdat"),
-                            "XML sensor-data files cannot be read yet: " + lastPath));
+                ElementsAre("XML parsing error: \"no element found\" Code: 3 Line: 2 Col: 1 in " +
+                                lastPath + ":2",
+                            "reading sensor-data file " + lastPath + " failed"));
     // A text file with the XML extension is read as text.
     log.clear();
     EXPECT_EQ(parse(kDescriptor, "text.xsdat"), PARSE_SUCCESS);
