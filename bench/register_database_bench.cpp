@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_camera.h"
 #include "bench_timing.h"
 #include "sensor_data_generator.h"
 #include "zentro.h"
@@ -18,6 +19,7 @@
 
 namespace {
 
+using zentro::bench::BenchCamera;
 using zentro::bench::DatabaseShape;
 using zentro::bench::Duration;
 using zentro::bench::Figure;
@@ -30,25 +32,6 @@ struct Options {
     DatabaseShape shape;
     int repetitions = 7;
     std::string keepFile; // write the generated file here and keep it
-};
-
-// A camera with a common context and nothing else, released at the end of the scope.
-class BenchCamera
-{
-public:
-    BenchCamera() { ze_InitCameraContext(&camera_); }
-    ~BenchCamera()
-    {
-        ze_DestructSensor(camera_.sensor);
-        free(camera_.sensor);
-        ze_FreeCameraContext(&camera_);
-    }
-    BenchCamera(const BenchCamera &) = delete;
-    BenchCamera &operator=(const BenchCamera &) = delete;
-    ze_camera_t *get() { return &camera_; }
-
-private:
-    ze_camera_t camera_{};
 };
 
 std::string externalName(uint32_t index)

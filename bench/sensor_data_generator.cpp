@@ -1,4 +1,4 @@
-// Synthetic sensor-data files shaped like a large image sensor's register map.
+// Synthetic sensor-data files (text and XML) shaped like a large image sensor's register map.
 #include "sensor_data_generator.h"
 
 #include <array>
@@ -39,6 +39,7 @@ constexpr std::array<std::array<const char *, 4>, 3> kFieldNames = {{
 constexpr std::array<uint32_t, 4> kFieldMasks = {0x0001, 0x000E, 0x00F0, 0xFF00};
 constexpr uint32_t kAddressStep = 2;
 constexpr uint32_t kFirstAddress = 0x0100;
+constexpr uint32_t kDefaultMask = 0xFFFF;
 
 std::string displayName(uint32_t index)
 {
@@ -59,19 +60,64 @@ void writeHeader(std::ofstream &out)
            "[ADDR_SPACE]\nCORE = {REG, 0, \"Sensor core registers\"}\n[END]\n\n";
 }
 
+const char *registerDetail(uint32_t index)
+{
+    return kDetails[(index / kBlocks.size()) % kDetails.size()];
+}
+
+std::string bitfieldDetail(uint32_t field)
+{
+    return "Bits of field " + std::to_string(field) + ".";
+}
+
 void writeRegister(std::ofstream &out, uint32_t index, const DatabaseShape &shape)
 {
     char line[1024];
     snprintf(line, sizeof(line), "%s = {0x%04X, CORE, 1, 0xFFFF, RW, 0x%04X, \"%s\" \"%s\"}\n",
-             registerName(index).c_str(), registerAddress(index), index & 0xFFFF,
-             displayName(index).c_str(), kDetails[(index / kBlocks.size()) % kDetails.size()]);
+             registerName(index).c_str(), registerAddress(index), registerDefault(index),
+             displayName(index).c_str(), registerDetail(index));
     out << line;
     for (uint32_t field = 0; field < shape.bitfieldsPerRegister; ++field) {
-        snprintf(line, sizeof(line), "    {%s, 0x%04X, RW, \"%s\" \"Bits of field %u.\"}\n",
+        snprintf(line, sizeof(line), "    {%s, 0x%04X, RW, \"%s\" \"%s\"}\n",
                  bitfieldName(index, field).c_str(), bitfieldMask(field),
-                 bitfieldName(index, field).c_str(), field);
+                 bitfieldName(index, field).c_str(), bitfieldDetail(field).c_str());
         out << line;
     }
+}
+
+// The generated names and texts hold no character that XML would need escaped.
+void writeXmlHeader(std::ofstream &out)
+{
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<!-- Synthetic sensor-data file for the register-database benchmark. -->\n"
+           "<sensor name=\"ZX0300\" part_number=\"ZX0300\" version=\"1\" width=\"4096\" "
+           "height=\"3072\" full_width=\"4096\" full_height=\"3072\" image_type=\"BAYER\" "
+           "bits_per_clock=\"12\" clocks_per_pixel=\"1\" reg_addr_size=\"16\" "
+           "reg_data_size=\"16\" ship_base_address=\"0x20\">\n"
+           "  <addr_spaces>\n"
+           "    <space name=\"CORE\" type=\"REG\" value=\"0\" desc=\"Sensor core registers\"/>\n"
+           "  </addr_spaces>\n";
+}
+
+void writeXmlRegister(std::ofstream &out, uint32_t index, const DatabaseShape &shape)
+{
+    char line[1024];
+    snprintf(line, sizeof(line),
+             "    <reg name=\"%s\" addr=\"0x%04X\" space=\"CORE\" span=\"1\" mask=\"0xFFFF\" "
+             "rw=\"RW\" default=\"0x%04X\" display_name=\"%s\">\n"
+             "      <detail>%s</detail>\n",
+             registerName(index).c_str(), registerAddress(index), registerDefault(index),
+             displayName(index).c_str(), registerDetail(index));
+    out << line;
+    for (uint32_t field = 0; field < shape.bitfieldsPerRegister; ++field) {
+        snprintf(line, sizeof(line),
+                 "      <bitfield name=\"%s\" mask=\"0x%04X\" rw=\"RW\" display_name=\"%s\">"
+                 "<detail>%s</detail></bitfield>\n",
+                 bitfieldName(index, field).c_str(), bitfieldMask(field),
+                 bitfieldName(index, field).c_str(), bitfieldDetail(field).c_str());
+        out << line;
+    }
+    out << "    </reg>\n";
 }
 
 } // namespace
@@ -102,6 +148,11 @@ uint32_t registerAddress(uint32_t index)
     return kFirstAddress + index * kAddressStep;
 }
 
+uint32_t registerDefault(uint32_t index)
+{
+    return index & kDefaultMask;
+}
+
 bool writeSensorDataFile(const std::string &path, const DatabaseShape &shape)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -112,6 +163,19 @@ bool writeSensorDataFile(const std::string &path, const DatabaseShape &shape)
     for (uint32_t index = 0; index < shape.registers; ++index)
         writeRegister(out, index, shape);
     out << "[END]\n";
+    return static_cast<bool>(out.flush());
+}
+
+bool writeXmlSensorDataFile(const std::string &path, const DatabaseShape &shape)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        return false;
+    writeXmlHeader(out);
+    out << "  <registers>\n";
+    for (uint32_t index = 0; index < shape.registers; ++index)
+        writeXmlRegister(out, index, shape);
+    out << "  </registers>\n</sensor>\n";
     return static_cast<bool>(out.flush());
 }
 
