@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench_camera.h"
+#include "bench_options.h"
 #include "bench_timing.h"
 #include "sensor_data_generator.h"
 #include "zentro.h"
@@ -20,6 +21,7 @@
 namespace {
 
 using zentro::bench::BenchCamera;
+using zentro::bench::DatabaseOptions;
 using zentro::bench::DatabaseShape;
 using zentro::bench::Duration;
 using zentro::bench::Figure;
@@ -27,12 +29,6 @@ using zentro::bench::timed;
 
 constexpr double kParseTargetMs = 150;
 constexpr double kNameLookupTargetMs = 20;
-
-struct Options {
-    DatabaseShape shape;
-    int repetitions = 7;
-    std::string keepFile; // write the generated file here and keep it
-};
 
 std::string externalName(uint32_t index)
 {
@@ -126,35 +122,17 @@ void printLookups(const char *title, const LookupFigures &figures)
     figures.byAddress.print("  every register by address");
 }
 
-bool parseOptions(int argc, char **argv, Options &options)
-{
-    for (int i = 1; i < argc; ++i) {
-        std::string option = argv[i];
-        const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (option == "--registers" && value)
-            options.shape.registers = static_cast<uint32_t>(strtoul(value, nullptr, 0));
-        else if (option == "--repetitions" && value)
-            options.repetitions = std::max(1, atoi(value));
-        else if (option == "--keep" && value)
-            options.keepFile = value;
-        else
-            return false;
-        ++i;
-    }
-    return options.shape.registers > 0;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
-    Options options;
-    if (!parseOptions(argc, argv, options)) {
+    DatabaseOptions options;
+    if (!parseDatabaseOptions(argc, argv, options)) {
         fprintf(stderr, "usage: %s [--registers N] [--repetitions N] [--keep FILE]\n", argv[0]);
         return 2;
     }
     std::filesystem::path scratch;
-    std::string path = options.keepFile;
+    std::string path = options.keep;
     if (path.empty()) {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "zentro-bench-XXXXXX").string();

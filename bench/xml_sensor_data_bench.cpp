@@ -8,6 +8,7 @@
 #include <string>
 
 #include "bench_camera.h"
+#include "bench_options.h"
 #include "bench_timing.h"
 #include "sensor_data_generator.h"
 #include "zentro.h"
@@ -16,18 +17,13 @@
 namespace {
 
 using zentro::bench::BenchCamera;
+using zentro::bench::DatabaseOptions;
 using zentro::bench::DatabaseShape;
 using zentro::bench::Duration;
 using zentro::bench::Figure;
 using zentro::bench::timed;
 
 constexpr double kXmlParseTargetMs = 300;
-
-struct Options {
-    DatabaseShape shape;
-    int repetitions = 7;
-    std::string keepDir; // write the generated files here and keep them
-};
 
 bool readDatabase(ze_camera_t *camera, const std::string &path, Duration *duration)
 {
@@ -85,24 +81,6 @@ bool agree(const ze_sensor_t *xml, const ze_sensor_t *text, uint32_t registers)
     return true;
 }
 
-bool parseOptions(int argc, char **argv, Options &options)
-{
-    for (int i = 1; i < argc; ++i) {
-        std::string option = argv[i];
-        const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (option == "--registers" && value)
-            options.shape.registers = static_cast<uint32_t>(strtoul(value, nullptr, 0));
-        else if (option == "--repetitions" && value)
-            options.repetitions = std::max(1, atoi(value));
-        else if (option == "--keep" && value)
-            options.keepDir = value;
-        else
-            return false;
-        ++i;
-    }
-    return options.shape.registers > 0;
-}
-
 double megabytes(const std::string &path)
 {
     return static_cast<double>(std::filesystem::file_size(path)) / 1e6;
@@ -112,13 +90,13 @@ double megabytes(const std::string &path)
 
 int main(int argc, char **argv)
 {
-    Options options;
-    if (!parseOptions(argc, argv, options)) {
+    DatabaseOptions options;
+    if (!parseDatabaseOptions(argc, argv, options)) {
         fprintf(stderr, "usage: %s [--registers N] [--repetitions N] [--keep DIR]\n", argv[0]);
         return 2;
     }
     std::filesystem::path scratch;
-    std::filesystem::path dir = options.keepDir;
+    std::filesystem::path dir = options.keep;
     if (dir.empty()) {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "zentro-bench-XXXXXX").string();
