@@ -1,7 +1,7 @@
 /*
  * sensor_info: describes a sensor from its sensor-data file on a null camera (a camera
  * without hardware): the sensor, its address spaces, every register with its bitfields and
- * current value, and one grabbed frame.
+ * current value (read through the register-access API), and one grabbed frame.
  *
  * Usage: sensor_info <file.sdat>
  */
@@ -79,26 +79,14 @@ static void printAddressSpaces(const ze_sensor_t *sensor)
     }
 }
 
-/*
- * The current value of @reg: registers of the sensor's own register spaces are read from
- * the sensor; MCU variables, special-function and far registers, which take multi-step
- * protocols, are shown as the register cache holds them.
- */
-static int readValue(ze_camera_t *camera, const ze_reg_t *reg, uint32_t *value)
-{
-    if (reg->addrSpace && reg->addrSpace->type != ZE_SPACE_REG)
-        return ze_GetRegCacheValueReg(camera, reg, value) == 0 ? 0 : CAMERA_NOT_SUPPORTED;
-    return ze_readSensorRegisters(camera, reg->addrSpaceId, reg->addr, 1, value);
-}
-
 static void printRegisters(ze_camera_t *camera)
 {
-    const ze_sensor_t *sensor = camera->sensor;
+    ze_sensor_t *sensor = camera->sensor;
     printf("\nRegisters (%d):\n", sensor->regCount);
     for (int32_t i = 0; i < sensor->regCount; ++i) {
-        const ze_reg_t *reg = &sensor->regs[i];
+        ze_reg_t *reg = &sensor->regs[i];
         uint32_t value = 0;
-        int result = readValue(camera, reg, &value);
+        int result = ze_ReadSensorReg(camera, reg, &value);
         const char *space = reg->addrSpace ? reg->addrSpace->name : "";
         if (result == 0)
             printf("  %-28s %-10s 0x%04X %s = 0x%08X  %s\n", reg->name, space, reg->addr,
