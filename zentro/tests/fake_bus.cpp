@@ -350,4 +350,24 @@ int loadSensorFile(ze_camera_t *camera, const std::string &path)
     return result;
 }
 
+const char *const kPagedSensorHead = R"([CHIP_DESCRIPTOR]
+SENSORNAME = "ZX0016"
+WIDTH = 64
+HEIGHT = 32
+IMAGE_TYPE = BAYER
+BITS_PER_CLOCK = 10
+CLOCKS_PER_PIXEL = 1
+SHIP_BASE_ADDRESS = 0x90
+[END]
+[OPTIONAL]
+SDAT_VERSION = 2
+REG_ADDR_SIZE = 8
+REG_DATA_SIZE = 16
+[END]
+[ADDR_SPACE]
+CORE = {REG, 0, "Page 0"}
+IFP = {REG, 1, "Page 1"}
+[END]
+)";
+
 } // namespace zentro::test

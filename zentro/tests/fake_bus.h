@@ -132,6 +132,11 @@ int loadSensorText(ze_camera_t *camera, const TempDir &dir, const std::string &t
 // The same for a sensor-data file that exists.
 int loadSensorFile(ze_camera_t *camera, const std::string &path);
 
+// Descriptor, options and address spaces of a sensor on bus address 0x90 with 8-bit
+// addresses, 16-bit data and two pages (CORE id 0, IFP id 1); tests add their REGISTERS
+// section, with ADDR_SPACE_SEL at 0xF0 as the page select.
+extern const char *const kPagedSensorHead;
+
 } // namespace zentro::test
 
 #endif // ZENTRO_FAKE_BUS_H

@@ -1,6 +1,8 @@
 // Tests of the fake bus the register-access tests stand on.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "fake_bus.h"
 #include "test_support.h"
 #include "zentro.h"
@@ -12,26 +14,8 @@ namespace {
 constexpr uint32_t kSensorBus = 0x90;
 constexpr uint32_t kPageSelect = 0xF0;
 
-// 8-bit addresses, 16-bit data, two pages selected at 0xF0.
-constexpr char kPagedSensor[] = R"([CHIP_DESCRIPTOR]
-SENSORNAME = "ZX0016"
-WIDTH = 64
-HEIGHT = 32
-IMAGE_TYPE = BAYER
-BITS_PER_CLOCK = 10
-CLOCKS_PER_PIXEL = 1
-SHIP_BASE_ADDRESS = 0x90
-[END]
-[OPTIONAL]
-SDAT_VERSION = 2
-REG_ADDR_SIZE = 8
-REG_DATA_SIZE = 16
-[END]
-[ADDR_SPACE]
-CORE = {REG, 0, "Page 0"}
-IFP = {REG, 1, "Page 1"}
-[END]
-[REGISTERS]
+// Two pages selected at 0xF0.
+const std::string kPagedSensor = std::string(kPagedSensorHead) + R"([REGISTERS]
 GAIN = {0x04, CORE, 1, 0xFFFF, RW, 0x0010, "Gain" ""}
 TINT = {0x04, IFP, 1, 0xFFFF, RW, 0x0777, "Tint" ""}
 ADDR_SPACE_SEL = {0xF0, CORE, 1, 0x0003, RW, 0x0000, "Page select" ""}

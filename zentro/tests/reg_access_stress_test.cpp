@@ -23,27 +23,9 @@ constexpr uint32_t kTagMask = 0xF000;
 constexpr uint32_t kIndexMask = 0x0FFF;
 constexpr uint32_t kFieldMask = 0xFF;
 
-// 8-bit addresses, 16-bit data, two pages selected at 0xF0. GAIN and TINT share an
+// Two pages selected at 0xF0. GAIN and TINT share an
 // address in different pages: a page switch between select and transfer would swap them.
-constexpr char kPagedSensor[] = R"([CHIP_DESCRIPTOR]
-SENSORNAME = "ZX0016"
-WIDTH = 64
-HEIGHT = 32
-IMAGE_TYPE = BAYER
-BITS_PER_CLOCK = 10
-CLOCKS_PER_PIXEL = 1
-SHIP_BASE_ADDRESS = 0x90
-[END]
-[OPTIONAL]
-SDAT_VERSION = 2
-REG_ADDR_SIZE = 8
-REG_DATA_SIZE = 16
-[END]
-[ADDR_SPACE]
-CORE = {REG, 0, "Page 0"}
-IFP = {REG, 1, "Page 1"}
-[END]
-[REGISTERS]
+const std::string kPagedSensor = std::string(kPagedSensorHead) + R"([REGISTERS]
 GAIN = {0x04, CORE, 1, 0xFFFF, RW, 0x0010, "Gain" ""}
 SHARED = {0x05, CORE, 1, 0xFFFF, RW, 0x0000, "Written by both" ""}
 TINT = {0x04, IFP, 1, 0xFFFF, RW, 0x0777, "Tint" ""}
