@@ -1,0 +1,64 @@
+// A TCP server that serves one client at a time, request by request, in its own thread:
+// the part the command server and the frame server share.
+#pragma once
+
+#include "message_channel.h"
+
+#include <QAbstractSocket>
+#include <QHostAddress>
+#include <QObject>
+#include <QVariantMap>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace qrb {
+
+// The result of a command the server does not know; the library uses the same code for an
+// operation that a camera's transport does not provide.
+inline constexpr int kUnknownCommand = 16;
+
+// A reply that carries only a result code.
+QVariantMap resultReply(int retVal);
+
+class ClientServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    // `name` prefixes the server's error prints ("API", "Frame").
+    ClientServer(const QHostAddress &address, quint16 port, const char *name,
+                 EmptyMessagePolicy emptyPolicy);
+
+public slots:
+    // Opens the listening socket; the first thing the server thread runs.
+    void listen();
+    void onSocketError(QAbstractSocket::SocketError error);
+    void onDisconnected();
+
+protected:
+    // Executes one received request (an empty map when it was not a JSON object), sending
+    // whatever answer it has.
+    virtual void serveRequest(const QVariantMap &request) = 0;
+
+    QVariantMap ping();
+    QVariantMap disconn();
+
+    void sendMessage(const QVariantMap &message) { channel.sendMessage(message); }
+    qint64 sendBuffer(const QByteArray &buffer) { return channel.sendBuffer(buffer); }
+    bool hasClient() const { return socket != nullptr; }
+
+private:
+    void handler();
+    void deleteSocket();
+    void printError(const char *kind, const QString &text) const;
+
+    QTcpServer *server = nullptr;
+    QHostAddress address;
+    quint16 port;
+    QTcpSocket *socket = nullptr;
+    MessageChannel channel;
+    const char *name;
+};
+
+} // namespace qrb
