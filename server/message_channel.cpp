@@ -1,5 +1,7 @@
 #include "message_channel.h"
 
+#include "json_keys.h"
+
 #include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -36,6 +38,10 @@ QByteArray encodeMessageFrame(const QVariantMap &message)
 
 QVariantMap decodeMessagePayload(const QByteArray &payload)
 {
+    // A client never repeats a key; the JSON parser loses memory on some repeated keys, so
+    // such a text is refused before it gets there, like any other malformed request.
+    if (hasRepeatedKeys(payload))
+        return {};
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(payload, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())

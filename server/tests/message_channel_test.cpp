@@ -1,15 +1,12 @@
 // Framing of the board server over a real loopback connection.
 #include "message_channel.h"
 
+#include "raw_client.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <memory>
@@ -56,31 +53,6 @@ QByteArray readExactly(QTcpSocket &socket, qint64 count)
     }
     return out;
 }
-
-// A plain blocking socket for writers that run in another thread.
-class RawClient
-{
-public:
-    explicit RawClient(quint16 port) : m_fd(::socket(AF_INET, SOCK_STREAM, 0))
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        m_connected = ::connect(m_fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0;
-    }
-    ~RawClient() { ::close(m_fd); }
-    RawClient(const RawClient &) = delete;
-    RawClient &operator=(const RawClient &) = delete;
-
-    bool connected() const { return m_connected; }
-    void send(const QByteArray &data) { (void)!::write(m_fd, data.constData(), data.size()); }
-    void shutdownBothWays() { ::shutdown(m_fd, SHUT_RDWR); }
-
-private:
-    int m_fd;
-    bool m_connected = false;
-};
 
 class MessageChannelTest : public ::testing::Test
 {
@@ -188,6 +160,28 @@ TEST(MessageDecoding, OnlyJsonObjectsBecomeMessages)
 
     for (const char *notObject : {"[1,2,3]", "42", "\"api\"", "null", "{\"api\":", "", "{}x"})
         EXPECT_TRUE(decodeMessagePayload(notObject).isEmpty()) << notObject;
+}
+
+TEST(MessageDecoding, RepeatedKeysMakeTheRequestMalformed)
+{
+    for (const char *repeated :
+         {R"({"api":"ping","api":"ping"})", R"({"a":[1],"a":2})", R"({"x":{"a":{},"a":1}})",
+          R"({"a":1,"\u0061":2})", R"({"\u00e9":1,"é":2})", R"([{"k":1,"k":[2]}])"})
+        EXPECT_TRUE(decodeMessagePayload(repeated).isEmpty()) << repeated;
+
+    // The same key in different objects, and keys that only look alike, are fine.
+    const QVariantMap distinct = decodeMessagePayload(
+        R"({"api":"x","a":{"a":1},"b":[{"a":1},{"a":2}],"a\"b":"a","A":[],"a\\":0})");
+    EXPECT_EQ(distinct.size(), 6);
+    EXPECT_EQ(distinct.value("a\"b").toString(), "a");
+}
+
+TEST(MessageDecoding, NestingBeyondTheParserLimitIsRefusedWithoutRecursion)
+{
+    const QByteArray deep = QByteArray(100000, '[') + QByteArray(100000, ']');
+    EXPECT_TRUE(decodeMessagePayload("{\"a\":" + deep + "}").isEmpty());
+    const QByteArray fine = QByteArray(100, '[') + QByteArray(100, ']');
+    EXPECT_EQ(decodeMessagePayload("{\"a\":" + fine + "}").size(), 1);
 }
 
 TEST(MessageDecoding, ProbeClassifiesPartialCompleteAndOverlongFrames)
