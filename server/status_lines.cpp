@@ -1,5 +1,8 @@
 #include "status_lines.h"
 
+#include <stdexcept>
+#include <string>
+
 namespace qrb {
 
 namespace {
@@ -10,20 +13,36 @@ constexpr unsigned int kStatusLineOffset = 147;
 constexpr const char *kRev2LineConsumer = "QRB_Server";
 constexpr const char *kStatusLineConsumer = "QRB Server";
 
-void requestOutput(const gpiod::line &line, const char *consumer, int value)
+// The binding's own messages do not say which line failed.
+[[noreturn]] void rethrowForLine(unsigned int offset)
 {
-    line.request({consumer, gpiod::line_request::DIRECTION_OUTPUT, 0}, value);
+    try {
+        throw;
+    } catch (const std::exception &error) {
+        throw std::runtime_error("line " + std::to_string(offset) + " of " + kChipName + ": " +
+                                 error.what());
+    }
+}
+
+gpiod::line outputLine(const gpiod::chip &chip, unsigned int offset, const char *consumer)
+{
+    try {
+        gpiod::line line = chip.get_line(offset);
+        if (consumer)
+            line.request({consumer, gpiod::line_request::DIRECTION_OUTPUT, 0}, 1);
+        return line;
+    } catch (...) {
+        rethrowForLine(offset);
+    }
 }
 
 } // namespace
 
 StatusLines::StatusLines(bool rev2)
-    : rev2_(rev2), chip_(kChipName), rev2Line_(chip_.get_line(kRev2LineOffset))
+    : rev2_(rev2), chip_(kChipName),
+      rev2Line_(outputLine(chip_, kRev2LineOffset, rev2 ? kRev2LineConsumer : nullptr)),
+      statusLine_(outputLine(chip_, kStatusLineOffset, kStatusLineConsumer))
 {
-    if (rev2_)
-        requestOutput(rev2Line_, kRev2LineConsumer, 1);
-    statusLine_ = chip_.get_line(kStatusLineOffset);
-    requestOutput(statusLine_, kStatusLineConsumer, 1);
 }
 
 void StatusLines::showServing() const

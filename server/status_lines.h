@@ -7,12 +7,12 @@ namespace qrb {
 
 // Line 147 ("QRB Server") shows whether the server is up: it is held at 1 while the board
 // is being set up or the host cannot be reached, and at 0 while the servers run. Rev2 boards
-// also need line 126 ("QRB_Server") held at 1. The GPIO binding reports failures (chip
-// missing, line busy) by throwing std::system_error.
+// also need line 126 ("QRB_Server") held at 1. Failures (chip missing, line busy) throw an
+// exception whose text names the chip or line.
 class StatusLines
 {
 public:
-    // Opens the chip and requests the lines as outputs at 1.
+    // Opens the chip and requests the lines as outputs at 1 (line 126 only on a Rev2 board).
     explicit StatusLines(bool rev2);
 
     void showServing() const;
