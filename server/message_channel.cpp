@@ -62,6 +62,13 @@ FrameProbe probeFrame(const char *data, qint64 size)
     return probe;
 }
 
+void MessageChannel::setSocket(QTcpSocket *socket)
+{
+    m_socket = socket;
+    if (socket)
+        socket->setReadBufferSize(kMaxFrameSize);
+}
+
 bool MessageChannel::waitForBuffered(qint64 needed, int budgetMs)
 {
     const QDeadlineTimer deadline(budgetMs);

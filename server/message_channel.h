@@ -17,6 +17,7 @@ inline constexpr int kLengthPrefixSize = 4;
 // register list of a few thousand values, well under 1 MiB); a larger announced length is a
 // corrupt or hostile stream and is refused before anything is allocated for it.
 inline constexpr quint32 kMaxMessageLength = 16u * 1024u * 1024u;
+inline constexpr qint64 kMaxFrameSize = kLengthPrefixSize + qint64{kMaxMessageLength};
 // Time a reader waits for one whole frame to arrive, prefix included.
 inline constexpr int kReceiveBudgetMs = 1000;
 // Raw payloads go out in pieces of at most this size, each flushed before the next.
@@ -70,7 +71,9 @@ class MessageChannel
 public:
     explicit MessageChannel(EmptyMessagePolicy emptyPolicy) : m_emptyPolicy(emptyPolicy) {}
 
-    void setSocket(QTcpSocket *socket) { m_socket = socket; }
+    // Also bounds what the socket buffers to one whole frame of the largest size: a client
+    // that streams faster than the server reads cannot make it hold more.
+    void setSocket(QTcpSocket *socket);
     QTcpSocket *socket() const { return m_socket.data(); }
 
     // Reads one message frame into `message`, waiting up to kReceiveBudgetMs in total for the

@@ -223,6 +223,30 @@ TEST_F(MessageChannelTest, NonObjectFramesGiveEmptyMapsAndKeepTheStreamAligned)
     EXPECT_EQ(message, (QVariantMap{{"api", "ping"}}));
 }
 
+TEST_F(MessageChannelTest, LargestFrameIsReadWhileTheNextWaitsItsTurn)
+{
+    RawClient writer(m_listener.serverPort());
+    ASSERT_TRUE(writer.connected());
+    acceptPeer();
+    // A JSON object of exactly the largest length, then a ping right behind it.
+    const QByteArray head = "{\"api\":\"x\",\"fill\":\"";
+    const QByteArray largest = head + QByteArray(kMaxMessageLength - head.size() - 2, 'f') + "\"}";
+    ASSERT_EQ(static_cast<quint32>(largest.size()), kMaxMessageLength);
+    std::thread sender([&] {
+        writer.send(encodeLength(kMaxMessageLength) + largest);
+        writer.send(encodeMessageFrame({{"api", "ping"}}));
+    });
+
+    MessageChannel channel(EmptyMessagePolicy::SendNothing);
+    channel.setSocket(m_peer.get());
+    QVariantMap message;
+    EXPECT_EQ(channel.recvMessage(message), ReceiveStatus::Received);
+    EXPECT_EQ(message.value("fill").toString().size(), kMaxMessageLength - head.size() - 2);
+    EXPECT_EQ(channel.recvMessage(message), ReceiveStatus::Received);
+    EXPECT_EQ(message, (QVariantMap{{"api", "ping"}}));
+    sender.join();
+}
+
 TEST_F(MessageChannelTest, FrameArrivingSlowlyInPiecesIsReadWhole)
 {
     RawClient writer(m_listener.serverPort());
