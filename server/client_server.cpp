@@ -93,8 +93,11 @@ void ClientServer::deleteSocket()
         return;
     disconnect(socket, nullptr, this, nullptr);
     channel.setSocket(nullptr);
-    // The socket may be inside one of its own calls (a wait that raised the signal): it is
-    // destroyed, and the connection closed, once the event loop runs again.
+    // Close at once: the next waiting client may be served before the event loop runs
+    // again, and the dropped one must not hang until then.
+    socket->abort();
+    // The socket may be inside one of its own calls (a wait that raised the signal), so the
+    // object itself goes only once the event loop runs again.
     socket->deleteLater();
     socket = nullptr;
 }

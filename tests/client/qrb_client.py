@@ -1,0 +1,312 @@
+#!/usr/bin/env python3
+"""Client of the board server qrb_server: length-prefixed JSON requests and raw buffer frames.
+
+Every frame on the wire is a 4-byte big-endian length followed by that many bytes: a compact
+JSON object for requests and replies, or raw bytes for the buffers the server streams back
+(file chunks, image chunks). The command server listens on port 29824, the frame server on
+29825; each serves one client at a time and drops a client that stays silent for a second.
+
+Library use:
+
+    with QrbClient("127.0.0.1") as client:
+        client.ping()
+        reply = client.call({"api": "getVersions"})
+
+Command line:
+
+    qrb_client.py --host H [--port P | --frame] ping
+    qrb_client.py --host H call '{"api":"ping"}'
+"""
+import argparse
+import json
+import socket
+import struct
+import sys
+import time
+
+COMMAND_PORT = 29824
+FRAME_PORT = 29825
+# Bytes of the big-endian length that precedes every frame.
+PREFIX_SIZE = 4
+# The server refuses requests announcing more than this; replies are held to the same bound.
+MAX_MESSAGE_LENGTH = 16 * 1024 * 1024
+# Raw buffers carry image chunks; a single chunk larger than this means a corrupt stream.
+MAX_BUFFER_LENGTH = 256 * 1024 * 1024
+DEFAULT_TIMEOUT = 5.0
+RET_OK = 0
+# What the server answers for a command it does not know (or, on the frame server, for a
+# request whose camera does not resolve).
+RET_NOT_SUPPORTED = 16
+_RECV_CHUNK = 65536
+
+
+class QrbClientError(Exception):
+    """Base of every error this client raises."""
+
+
+class ConnectionClosed(QrbClientError):
+    """The server closed (or reset) the connection."""
+
+
+class Timeout(QrbClientError):
+    """Nothing, or not a whole frame, arrived in time."""
+
+
+class ProtocolError(QrbClientError):
+    """The bytes received do not form a valid reply."""
+
+
+def encode_length(length):
+    """The 4-byte big-endian prefix of a frame of `length` bytes."""
+    return struct.pack(">I", length)
+
+
+def encode_message(message):
+    """A whole message frame: the compact JSON text of `message` behind its length."""
+    text = json.dumps(message, separators=(",", ":"), ensure_ascii=False).encode("utf-8")
+    return encode_length(len(text)) + text
+
+
+def decode_message(payload):
+    """The JSON object held by a reply payload; ProtocolError for anything else."""
+    try:
+        message = json.loads(payload.decode("utf-8"))
+    except (UnicodeDecodeError, ValueError) as error:
+        raise ProtocolError(f"reply is not valid JSON: {error}") from None
+    if not isinstance(message, dict):
+        raise ProtocolError(f"reply is not a JSON object: {payload[:80]!r}")
+    return message
+
+
+class QrbClient:
+    """One TCP connection to a command or frame server.
+
+    Received bytes are kept in a buffer of the client's own, so a Timeout in the middle of a
+    frame loses nothing: the next recv_* call continues where the last one stopped.
+    """
+
+    def __init__(self, host, port=COMMAND_PORT, timeout=DEFAULT_TIMEOUT):
+        self.host = host
+        self.port = port
+        self.timeout = timeout
+        self.sock = None
+        self._pending = bytearray()
+
+    @classmethod
+    def frame_server(cls, host, timeout=DEFAULT_TIMEOUT):
+        """A client of the frame server on `host` (not yet connected)."""
+        return cls(host, FRAME_PORT, timeout)
+
+    def __enter__(self):
+        if self.sock is None:
+            self.connect()
+        return self
+
+    def __exit__(self, *exc_info):
+        self.close()
+
+    @property
+    def connected(self):
+        return self.sock is not None
+
+    def connect(self, timeout=None):
+        """Open the connection. Requests go out at once (no coalescing of small writes)."""
+        if self.sock is not None:
+            raise QrbClientError("already connected")
+        try:
+            sock = socket.create_connection((self.host, self.port), self._timeout(timeout))
+        except socket.timeout:
+            raise Timeout(f"connecting to {self.host}:{self.port} timed out") from None
+        sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        self.sock = sock
+        self._pending.clear()
+        return self
+
+    def close(self):
+        """Close the connection (no-op when not connected)."""
+        if self.sock is not None:
+            self.sock.close()
+            self.sock = None
+        self._pending.clear()
+
+    def abort(self):
+        """Close with a reset instead of an orderly shutdown (SO_LINGER with time 0)."""
+        if self.sock is not None:
+            self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self.close()
+
+    def send_raw(self, data):
+        """Send bytes exactly as given (no prefix added)."""
+        sock = self._socket()
+        sock.settimeout(self.timeout)
+        try:
+            sock.sendall(data)
+        except socket.timeout:
+            raise Timeout(f"sending to {self.host}:{self.port} timed out") from None
+        except (BrokenPipeError, ConnectionResetError) as error:
+            raise ConnectionClosed(f"send failed: {error}") from None
+
+    def send_message(self, message):
+        """Send one message frame holding `message` (a dict) as compact JSON."""
+        self.send_raw(encode_message(message))
+
+    def recv_bytes(self, count, timeout=None):
+        """Exactly `count` bytes of the stream, whatever frames they belong to."""
+        self._fill(count, time.monotonic() + self._timeout(timeout))
+        data = bytes(self._pending[:count])
+        del self._pending[:count]
+        return data
+
+    def recv_frame(self, timeout=None, max_length=MAX_MESSAGE_LENGTH):
+        """The payload of the next frame. `timeout` bounds the whole frame, prefix included."""
+        deadline = time.monotonic() + self._timeout(timeout)
+        self._fill(PREFIX_SIZE, deadline)
+        (length,) = struct.unpack(">I", self._pending[:PREFIX_SIZE])
+        if length > max_length:
+            raise ProtocolError(f"frame of {length} bytes exceeds the limit of {max_length}")
+        self._fill(PREFIX_SIZE + length, deadline)
+        payload = bytes(self._pending[PREFIX_SIZE : PREFIX_SIZE + length])
+        del self._pending[: PREFIX_SIZE + length]
+        return payload
+
+    def recv_message(self, timeout=None):
+        """The next reply as a dict."""
+        return decode_message(self.recv_frame(timeout))
+
+    def recv_buffer(self, timeout=None, max_length=MAX_BUFFER_LENGTH):
+        """The bytes of the next raw buffer frame (b"" for the empty frame)."""
+        return self.recv_frame(timeout, max_length)
+
+    def recv_available(self, timeout):
+        """Whatever bytes arrive within `timeout` (b"" if none); raises ConnectionClosed if
+        the server closes with nothing left to read. Used to check that nothing was sent."""
+        if not self._pending:
+            try:
+                self._receive_some(time.monotonic() + timeout)
+            except Timeout:
+                return b""
+        data = bytes(self._pending)
+        self._pending.clear()
+        return data
+
+    def wait_closed(self, timeout=None):
+        """Wait until the server closes the connection; ProtocolError if data arrives first,
+        Timeout if the connection is still open at the end."""
+        seconds = self._timeout(timeout)
+        deadline = time.monotonic() + seconds
+        try:
+            while not self._pending:
+                self._receive_some(deadline)
+        except ConnectionClosed:
+            self.close()
+            return
+        except Timeout:
+            raise Timeout(f"{self.host}:{self.port} still open after {seconds} s") from None
+        raise ProtocolError(f"expected the connection to close, got {bytes(self._pending)!r}")
+
+    def call(self, message, timeout=None):
+        """Send a request and return its reply."""
+        self.send_message(message)
+        return self.recv_message(timeout)
+
+    def ping(self, timeout=None):
+        """Send "ping"; ProtocolError unless the reply is {"retVal": 0}."""
+        reply = self.call({"api": "ping"}, timeout)
+        if reply != {"retVal": RET_OK}:
+            raise ProtocolError(f"unexpected reply to ping: {reply}")
+        return reply
+
+    def disconnect(self, timeout=None):
+        """Send "disconnect" (which has no reply) and wait for the server to close."""
+        self.send_message({"api": "disconnect"})
+        self.wait_closed(timeout)
+
+    def _timeout(self, timeout):
+        return self.timeout if timeout is None else timeout
+
+    def _socket(self):
+        if self.sock is None:
+            raise ConnectionClosed("not connected")
+        return self.sock
+
+    def _fill(self, size, deadline):
+        while len(self._pending) < size:
+            self._receive_some(deadline)
+
+    def _receive_some(self, deadline):
+        sock = self._socket()
+        # Past the deadline one last look at what has already arrived (a non-blocking recv).
+        sock.settimeout(max(0.0, deadline - time.monotonic()))
+        try:
+            data = sock.recv(_RECV_CHUNK)
+        except (socket.timeout, BlockingIOError):
+            raise Timeout(f"no complete frame from {self.host}:{self.port} in time") from None
+        except (ConnectionResetError, ConnectionAbortedError):
+            raise ConnectionClosed("connection reset by the server") from None
+        if not data:
+            raise ConnectionClosed(
+                f"server closed the connection ({len(self._pending)} bytes of a frame pending)"
+            )
+        self._pending += data
+
+
+def connect_when_ready(host, port, deadline_seconds, interval=0.05):
+    """Connect to a server that is still starting: retries refused connections until the
+    deadline. Returns a connected QrbClient or raises Timeout."""
+    deadline = time.monotonic() + deadline_seconds
+    last_error = None
+    while time.monotonic() < deadline:
+        client = QrbClient(host, port)
+        try:
+            return client.connect(timeout=max(0.1, deadline - time.monotonic()))
+        except (OSError, Timeout) as error:
+            last_error = error
+        time.sleep(interval)
+    raise Timeout(f"{host}:{port} did not accept a connection in time ({last_error})")
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description="Send requests to a qrb_server.")
+    parser.add_argument("--host", required=True, help="address of the board")
+    ports = parser.add_mutually_exclusive_group()
+    ports.add_argument("--port", type=int, default=COMMAND_PORT, help="port (default 29824)")
+    ports.add_argument(
+        "--frame", action="store_true", help="talk to the frame server (port 29825)"
+    )
+    parser.add_argument("--timeout", type=float, default=DEFAULT_TIMEOUT, help="seconds")
+    commands = parser.add_subparsers(dest="command", required=True)
+    commands.add_parser("ping", help='send {"api":"ping"} and print the reply')
+    call = commands.add_parser("call", help="send one JSON request and print the reply")
+    call.add_argument("request", help='the request object, e.g. \'{"api":"ping"}\'')
+    commands.add_parser("disconnect", help="ask the server to close the connection")
+    args = parser.parse_args(argv)
+
+    request = None
+    if args.command == "call":
+        try:
+            request = json.loads(args.request)
+        except ValueError as error:
+            parser.error(f"request is not valid JSON: {error}")
+        if not isinstance(request, dict):
+            parser.error("request must be a JSON object")
+
+    port = FRAME_PORT if args.frame else args.port
+    try:
+        with QrbClient(args.host, port, args.timeout) as client:
+            if args.command == "ping":
+                reply = client.ping()
+            elif args.command == "disconnect":
+                client.disconnect()
+                print("disconnected")
+                return 0
+            else:
+                reply = client.call(request)
+    except (QrbClientError, OSError) as error:
+        print(f"qrb_client: {args.host}:{port}: {error}", file=sys.stderr)
+        return 1
+    print(json.dumps(reply, separators=(",", ":"), ensure_ascii=False))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
