@@ -301,6 +301,12 @@ def main(argv=None):
                 return 0
             else:
                 reply = client.call(request)
+            # End the session the orderly way, so the server does not log a lost client; a
+            # server that has already closed needs nothing more.
+            try:
+                client.disconnect()
+            except ConnectionClosed:
+                pass
     except (QrbClientError, OSError) as error:
         print(f"qrb_client: {args.host}:{port}: {error}", file=sys.stderr)
         return 1

@@ -217,11 +217,21 @@ class CommandLineTest(unittest.TestCase):
         )
 
     def answering(self, reply):
-        def script(conn):
+        """A stand-in that answers one request and then records what the client sends
+        before it closes: the requests, in order."""
+
+        def read_request(conn):
             (length,) = struct.unpack(">I", recv_exactly(conn, 4))
-            request = json.loads(recv_exactly(conn, length))
+            return json.loads(recv_exactly(conn, length))
+
+        def script(conn):
+            requests = [read_request(conn)]
             conn.sendall(frame(reply))
-            return request
+            try:
+                requests.append(read_request(conn))
+            except (ConnectionError, struct.error):
+                pass
+            return requests
 
         return StandInServer(script)
 
@@ -229,13 +239,14 @@ class CommandLineTest(unittest.TestCase):
         server = self.answering(b'{"retVal":0}')
         result = self.run_cli("--host", LOOPBACK, "--port", str(server.port), "ping")
         self.assertEqual((result.returncode, result.stdout), (0, '{"retVal":0}\n'), result.stderr)
-        self.assertEqual(server.finish(), {"api": "ping"})
+        # The session ends with "disconnect", so the server does not log a lost client.
+        self.assertEqual(server.finish(), [{"api": "ping"}, {"api": "disconnect"}])
 
         server = self.answering(b'{"retVal":16}')
         request = '{"api":"Ping","n":[1,2]}'
         result = self.run_cli("--host", LOOPBACK, "--port", str(server.port), "call", request)
         self.assertEqual((result.returncode, result.stdout), (0, '{"retVal":16}\n'), result.stderr)
-        self.assertEqual(server.finish(), {"api": "Ping", "n": [1, 2]})
+        self.assertEqual(server.finish(), [{"api": "Ping", "n": [1, 2]}, {"api": "disconnect"}])
 
     def test_errors_exit_non_zero_with_a_message(self):
         server = self.answering(b'{"retVal":16}')
