@@ -139,9 +139,13 @@ class ClientTest(unittest.TestCase):
         server.finish()
 
         def resetting(conn):
+            # Only once the client has surely finished connecting: a reset racing the
+            # connect would fail the connect instead.
+            recv_exactly(conn, 1)
             conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
 
         server, client = self.serve(resetting)
+        client.send_raw(b"!")
         server.finish()
         with self.assertRaises(ConnectionClosed):
             client.recv_message()
