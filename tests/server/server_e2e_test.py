@@ -148,6 +148,18 @@ class StartupAndShutdownTest(unittest.TestCase):
             expected_line(server, GPIO_STATUS_LINE, 0, False, "QRB Server"),
         )
 
+    def test_board_without_the_revision_bus_runs_as_not_rev2(self):
+        # The message has no line break of its own: the next line continues it.
+        server = self.start("i2c_buses = 7\neeprom_bus = 7\n")
+        server.wait_ready()
+        first, *rest = harness.STARTUP_LINES_AFTER_BOARD_CHECK
+        self.assertEqual(
+            server.stdout_lines(), ["Failed to open the I2C bus" + first, *rest], server.describe()
+        )
+        self.assertNotIn(GPIO_ENABLE_LINE, server.gpio_lines())
+        assert_served(COMMAND_PORT)
+        self.assertEqual(server.terminate(), 0, server.describe())
+
     def test_without_route_to_host_exits_1_after_two_seconds_and_opens_no_port(self):
         # A nested namespace of the server's own has no route to the board's link.
         server = self.start(launcher=["unshare", "--net", "--"])
