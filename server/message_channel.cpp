@@ -81,12 +81,24 @@ bool MessageChannel::waitForBuffered(qint64 needed, int budgetMs)
     return m_socket != nullptr;
 }
 
+bool MessageChannel::waitForOutputBelow(qint64 limit, int budgetMs)
+{
+    const QDeadlineTimer deadline(budgetMs);
+    while (m_socket && m_socket->bytesToWrite() > limit) {
+        // Like the read wait: an expiry or a lost connection reaches the server as a signal.
+        if (!m_socket->waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
+            return false;
+    }
+    return m_socket != nullptr;
+}
+
 ReceiveStatus MessageChannel::recvMessage(QVariantMap &message)
 {
     message.clear();
     m_error.clear();
     const QDeadlineTimer budget(kReceiveBudgetMs);
-    if (!waitForBuffered(kLengthPrefixSize, kReceiveBudgetMs))
+    if (!waitForOutputBelow(kMaxPendingOutput, kReceiveBudgetMs) ||
+        !waitForBuffered(kLengthPrefixSize, static_cast<int>(budget.remainingTime())))
         return ReceiveStatus::Incomplete;
 
     char prefix[kLengthPrefixSize];

@@ -20,6 +20,9 @@ inline constexpr quint32 kMaxMessageLength = 16u * 1024u * 1024u;
 inline constexpr qint64 kMaxFrameSize = kLengthPrefixSize + qint64{kMaxMessageLength};
 // Time a reader waits for one whole frame to arrive, prefix included.
 inline constexpr int kReceiveBudgetMs = 1000;
+// Replies waiting for the client to take them, above which no further request is read: a
+// client that sends without ever reading cannot make replies pile up without bound.
+inline constexpr qint64 kMaxPendingOutput = 1024 * 1024;
 // Raw payloads go out in pieces of at most this size, each flushed before the next.
 inline constexpr qint64 kRawPieceSize = 0x10000;
 
@@ -77,7 +80,8 @@ public:
     QTcpSocket *socket() const { return m_socket.data(); }
 
     // Reads one message frame into `message`, waiting up to kReceiveBudgetMs in total for the
-    // whole prefix and payload. Bytes of a frame that did not fully arrive stay buffered.
+    // client to take its earlier replies (down to kMaxPendingOutput) and for the whole prefix
+    // and payload. Bytes of a frame that did not fully arrive stay buffered.
     ReceiveStatus recvMessage(QVariantMap &message);
     // Sends one message frame in a single write, then flushes.
     void sendMessage(const QVariantMap &message);
@@ -89,6 +93,7 @@ public:
 
 private:
     bool waitForBuffered(qint64 needed, int budgetMs);
+    bool waitForOutputBelow(qint64 limit, int budgetMs);
 
     QPointer<QTcpSocket> m_socket;
     EmptyMessagePolicy m_emptyPolicy;

@@ -4,6 +4,7 @@ check, and the connection protocol of the command server (29824) and frame serve
 import os
 import select
 import shutil
+import socket
 import subprocess
 import sys
 import time
@@ -42,6 +43,10 @@ IDLE_MIN = 0.8
 
 ARGS = None
 TIME_SCALE = 1.0  # larger for sanitized builds: upper time bounds only
+# A client that never reads: what it may get sent (socket buffers and one largest request
+# frame held by the server) and where the test stops pushing.
+UNREAD_SEND_LIMIT = 48 * 1024 * 1024
+UNREAD_SEND_BOUND = 256 * 1024 * 1024
 
 
 def configure(args):
@@ -524,6 +529,27 @@ class ProtocolTest(unittest.TestCase):
         frame.ping()
         command.ping()
         frame.ping()
+
+    def test_client_that_never_reads_its_replies_is_throttled_and_dropped(self):
+        # Pings sent as fast as possible, no reply ever read: the server stops reading once
+        # about a MiB of replies waits, so sending soon blocks (only socket buffers and one
+        # frame's worth of input fill up), and the client is dropped once its time is up.
+        batch = encode_message({"api": "ping"}) * 4096
+        client = self.connect()
+        client.sock.settimeout(2.0 * TIME_SCALE)
+        sent = 0
+        deadline = time.monotonic() + 30 * TIME_SCALE
+        with self.assertRaises((socket.timeout, ConnectionError)):
+            while sent < UNREAD_SEND_BOUND and time.monotonic() < deadline:
+                client.sock.sendall(batch)
+                sent += len(batch)
+        self.assertLess(sent, UNREAD_SEND_LIMIT)
+        # The replies that did go out may still be read; then the connection ends.
+        deadline = time.monotonic() + 10 * TIME_SCALE
+        with self.assertRaises(ConnectionClosed):
+            while time.monotonic() < deadline:
+                client.recv_available(1.0)
+        assert_served(COMMAND_PORT)
 
     def test_connection_reset_by_client_is_logged_and_the_server_goes_on(self):
         for port in self.both_ports():
