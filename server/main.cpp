@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
 #include <unistd.h>
@@ -23,21 +24,24 @@ constexpr unsigned int kBoardSetupSeconds = 2;
 
 volatile std::sig_atomic_t done = 0;
 
-// Only async-signal-safe calls here: the number is formatted by hand and written directly.
+// Only async-signal-safe calls here: the line is formatted by hand and written directly.
 void terminate(int signal)
 {
-    char line[] = "Received SIGTERM     \n";
-    constexpr int kNumberEnd = sizeof(line) - 2;
-    int end = kNumberEnd - 4;
-    char digits[8];
-    int count = 0;
-    for (unsigned int n = static_cast<unsigned int>(signal); count == 0 || n != 0; n /= 10)
-        digits[count++] = static_cast<char>('0' + n % 10);
-    while (count > 0 && end < kNumberEnd)
-        line[end++] = digits[--count];
-    line[end++] = '\n';
-    ssize_t ignored = ::write(STDOUT_FILENO, line, static_cast<size_t>(end));
-    (void)ignored;
+    static constexpr char kPrefix[] = "Received SIGTERM ";
+    char line[sizeof(kPrefix) + 12];
+    size_t length = sizeof(kPrefix) - 1;
+    std::memcpy(line, kPrefix, length);
+    char digits[11];
+    size_t count = 0;
+    auto value = static_cast<unsigned int>(signal);
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (count > 0)
+        line[length++] = digits[--count];
+    line[length++] = '\n';
+    (void)!::write(STDOUT_FILENO, line, length);
     done = 1;
 }
 
