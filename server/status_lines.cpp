@@ -13,17 +13,6 @@ constexpr unsigned int kStatusLineOffset = 147;
 constexpr const char *kRev2LineConsumer = "QRB_Server";
 constexpr const char *kStatusLineConsumer = "QRB Server";
 
-// The binding's own messages do not say which line failed.
-[[noreturn]] void rethrowForLine(unsigned int offset)
-{
-    try {
-        throw;
-    } catch (const std::exception &error) {
-        throw std::runtime_error("line " + std::to_string(offset) + " of " + kChipName + ": " +
-                                 error.what());
-    }
-}
-
 gpiod::line outputLine(const gpiod::chip &chip, unsigned int offset, const char *consumer)
 {
     try {
@@ -31,8 +20,10 @@ gpiod::line outputLine(const gpiod::chip &chip, unsigned int offset, const char 
         if (consumer)
             line.request({consumer, gpiod::line_request::DIRECTION_OUTPUT, 0}, 1);
         return line;
-    } catch (...) {
-        rethrowForLine(offset);
+    } catch (const std::exception &error) {
+        // The binding's own messages do not say which line failed.
+        throw std::runtime_error("line " + std::to_string(offset) + " of " + kChipName + ": " +
+                                 error.what());
     }
 }
 
