@@ -7,10 +7,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "camera/context.h"
 #include "sensor_file_probe.h"
-#include "sensor_data_internal.h"
 #include "zentro.h"
-#include "zentro_context.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <string>
 
+#include "camera/context.h"
 #include "scratch_directory.h"
-#include "sensor_data_internal.h"
+#include "sensor_data/early_identity_check.h"
 #include "zentro.h"
-#include "zentro_context.h"
 
 namespace fuzz {
 

@@ -8,17 +8,17 @@
 #include <new>
 #include <string_view>
 
-#include "zentro_cache_internal.h"
-#include "zentro_context.h"
-#include "zentro_default_ops.h"
-#include "zentro_errorlog.h"
+#include "camera/context.h"
+#include "camera/default_ops.h"
+#include "camera/generic_ops.h"
+#include "camera/pixel_sizes.h"
+#include "core/log.h"
+#include "registers/cache.h"
+#include "sensor_data/sensor_record.h"
 #include "zentro_frame.h"
-#include "zentro_generic_ops.h"
 #include "zentro_modes.h"
 #include "zentro_osal.h"
-#include "zentro_pixel_sizes.h"
 #include "zentro_sensor_data.h"
-#include "zentro_sensor_internal.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The null transport: a camera without hardware, described entirely by a sensor-data file.
-#ifndef ZENTRO_NUL_TRANSPORT_H
-#define ZENTRO_NUL_TRANSPORT_H
+#ifndef ZENTRO_TRANSPORT_NUL_TRANSPORT_H
+#define ZENTRO_TRANSPORT_NUL_TRANSPORT_H
 
 #include "zentro_camera.h"
 
@@ -19,4 +19,4 @@ inline constexpr uint32_t kNulFrameMs = 33;
 
 } // namespace zentro
 
-#endif // ZENTRO_NUL_TRANSPORT_H
+#endif // ZENTRO_TRANSPORT_NUL_TRANSPORT_H

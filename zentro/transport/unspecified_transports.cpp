@@ -2,7 +2,7 @@
 // images, AVI and raw playback, plug-ins. They find no camera, so the table is complete.
 #include "transport/unspecified_transports.h"
 
-#include "zentro_cameras.h"
+#include "camera/transport_table.h"
 #include "zentro_errors.h"
 
 namespace zentro {

@@ -1,6 +1,6 @@
 // Transport-table rows whose transports are not part of this library yet.
-#ifndef ZENTRO_UNSPECIFIED_TRANSPORTS_H
-#define ZENTRO_UNSPECIFIED_TRANSPORTS_H
+#ifndef ZENTRO_TRANSPORT_UNSPECIFIED_TRANSPORTS_H
+#define ZENTRO_TRANSPORT_UNSPECIFIED_TRANSPORTS_H
 
 #include "zentro_camera.h"
 
@@ -13,4 +13,4 @@ int closeNoCameras(int count, ze_camera_t **cameras);
 
 } // namespace zentro
 
-#endif // ZENTRO_UNSPECIFIED_TRANSPORTS_H
+#endif // ZENTRO_TRANSPORT_UNSPECIFIED_TRANSPORTS_H
