@@ -1,16 +1,16 @@
 // Reading and writing one register of any address space, by record or by name and bitfield.
 #include "registers/access.h"
-#include "registers/far_regs.h"
-#include "registers/indirect.h"
-#include "registers/mcu_access.h"
-#include "registers/ram_alias.h"
-#include "registers/transfer.h"
 
 #include <bit>
 #include <vector>
 
 #include "registers/cache.h"
+#include "registers/far_regs.h"
+#include "registers/indirect.h"
 #include "registers/lookup.h"
+#include "registers/mcu_access.h"
+#include "registers/ram_alias.h"
+#include "registers/transfer.h"
 #include "zentro_errors.h"
 #include "zentro_osal.h"
 #include "zentro_reg.h"

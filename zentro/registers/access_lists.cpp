@@ -1,10 +1,9 @@
 // Reading and writing lists of registers, by record or by name and bitfield.
-#include "registers/access.h"
-#include "registers/batch_read.h"
-
 #include <algorithm>
 #include <vector>
 
+#include "registers/access.h"
+#include "registers/batch_read.h"
 #include "registers/cache.h"
 #include "zentro_errors.h"
 

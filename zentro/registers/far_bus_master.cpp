@@ -1,10 +1,9 @@
 // Far registers through the on-chip serial-bus master of the physical-port sensor families.
-#include "registers/access.h"
-#include "registers/far_regs.h"
-
 #include <cstdio>
 #include <vector>
 
+#include "registers/access.h"
+#include "registers/far_regs.h"
 #include "registers/lookup.h"
 
 namespace {

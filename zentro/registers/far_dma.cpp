@@ -1,9 +1,8 @@
 // Far registers through the DMA engine of the advanced-base sensor families.
-#include "registers/access.h"
-#include "registers/far_regs.h"
-
 #include <algorithm>
 
+#include "registers/access.h"
+#include "registers/far_regs.h"
 #include "registers/lookup.h"
 
 namespace {

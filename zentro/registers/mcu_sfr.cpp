@@ -1,12 +1,11 @@
 // Special-function registers of the sensor's MCU: system registers, port registers or windows.
-#include "registers/access.h"
-#include "registers/mcu_access.h"
-#include "registers/transfer.h"
-
 #include <algorithm>
 
+#include "registers/access.h"
 #include "registers/cache.h"
 #include "registers/lookup.h"
+#include "registers/mcu_access.h"
+#include "registers/transfer.h"
 #include "zentro_errors.h"
 #include "zentro_reg.h"
 
