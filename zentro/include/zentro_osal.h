@@ -162,8 +162,10 @@ ZE_API int osal_strcpy_s(char *dst, size_t size, const char *src);
  * Reads section @section of INI file @file into @buffer as "key=value" entries,
  * each terminated by a NUL, the list ended by another NUL, as far as @size - 2
  * characters allow. Keys lose all white space, values their leading blanks;
- * ";" and "//" start comments. Returns the characters used plus one, or 0 when
- * the file or the section is absent.
+ * ";" and "//" start comments. Only whole entries are stored. Returns the
+ * characters used plus one, or 0 when the file or the section is absent; when an
+ * entry did not fit, the result is at least @size - 2, which tells the caller to
+ * read again with a larger buffer.
  */
 ZE_API int osal_getsection(const char *section, char *buffer, size_t size, const char *file);
 

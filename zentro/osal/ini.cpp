@@ -147,8 +147,10 @@ public:
     // Stores @entry when it fits whole; a cut entry would read as a different value.
     bool add(std::string_view entry)
     {
-        if (entry.size() >= capacity_ - used_)
+        if (entry.size() >= capacity_ - used_) {
+            overflowed_ = true;
             return false;
+        }
         memcpy(buffer_ + used_, entry.data(), entry.size());
         used_ += entry.size();
         buffer_[used_++] = '\0';
@@ -156,13 +158,19 @@ public:
         return true;
     }
 
-    // The characters used, the list's final NUL included.
-    int result() const { return static_cast<int>(used_ + 1); }
+    // The characters used, the list's final NUL included. A list that lost entries says so
+    // with at least the buffer size minus 2, so that the caller retries with a larger buffer.
+    int result() const
+    {
+        const size_t used = used_ + 1;
+        return static_cast<int>(overflowed_ ? std::max(used, capacity_) : used);
+    }
 
 private:
     char *buffer_;
     size_t capacity_;
     size_t used_ = 0;
+    bool overflowed_ = false;
 };
 
 int readSection(const char *section, char *buffer, size_t size, const char *file)

@@ -122,13 +122,42 @@ TEST_F(IniTest, SmallBuffersHoldOnlyWholeEntriesAndAreNeverOverrun)
     // "ab=1\0" needs 5 characters of the size - 2 available, then the final NUL.
     EXPECT_EQ(readSection(file, "s", 7).result, 6);
     EXPECT_EQ(readSection(file, "s", 7).entries, (Entries{"ab=1"}));
-    EXPECT_TRUE(readSection(file, "s", 6).entries.empty());
+    Section none = readSection(file, "s", 6);
+    EXPECT_TRUE(none.entries.empty());
+    EXPECT_EQ(none.result, 4); // nothing stored, but the overflow still shows
     EXPECT_EQ(readSection(file, "s", 2).result, 1);
     EXPECT_EQ(readSection(file, "s", 1).result, 1);
     EXPECT_EQ(osal_getsection("s", nullptr, 100, file.c_str()), 0);
     char untouched = kGuard;
     EXPECT_EQ(osal_getsection("s", &untouched, 0, file.c_str()), 0);
     EXPECT_EQ(untouched, kGuard);
+}
+
+TEST_F(IniTest, SectionThatDoesNotFitAsksForALargerBufferUntilItIsReadWhole)
+{
+    Entries all;
+    std::string text = "[s]\n";
+    for (int i = 0; i < 40; ++i) {
+        all.push_back("KEY" + std::to_string(i) + "=" + std::string(i % 7, 'v'));
+        text += all.back() + "\n";
+    }
+    std::string file = write(text);
+
+    // What a caller does: a result of at least size - 2 means "retry with a larger buffer".
+    size_t size = 20;
+    Section read = readSection(file, "s", size);
+    EXPECT_GE(read.result, 18);
+    int reads = 1;
+    while (read.result >= static_cast<int>(size) - 2 && reads < 20) {
+        size *= 2;
+        read = readSection(file, "s", size);
+        ++reads;
+    }
+    EXPECT_EQ(read.entries, all);
+    EXPECT_EQ(size, 640u);
+
+    // A section that fits leaves room: the result stays below size - 2.
+    EXPECT_LT(readSection(write("[s]\na=1\n"), "s", 20).result, 18);
 }
 
 TEST_F(IniTest, ValueOfFirstEntryWhoseKeyBeginsWithTheKeyIgnoringCase)
