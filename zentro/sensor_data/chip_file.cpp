@@ -186,8 +186,9 @@ void ChipFileReader::readRegisterLine(std::string_view line)
         copyFittedText(reg.detail, texts.second);
         std::string_view rest = trimBlanks(texts.rest);
         if (rest.starts_with(",")) {
+            // A span is a count of units: zero and negative numbers ("-1") describe none.
             auto span = parseInteger(rest.substr(1));
-            if (!span || *span == 0) {
+            if (!span || static_cast<int32_t>(*span) < 1) {
                 fail(PARSE_REG_ERROR, line);
                 return;
             }
@@ -195,7 +196,7 @@ void ChipFileReader::readRegisterLine(std::string_view line)
         }
     }
     // A value never spans more than 32 bits of data units.
-    if (chip_->serialDataSize && reg.span * chip_->serialDataSize > kMaxUnitBits)
+    if (chip_->serialDataSize && reg.span > kMaxUnitBits / chip_->serialDataSize)
         reg.span = kMaxUnitBits / chip_->serialDataSize;
     regs_.push_back(reg);
     registerOpen_ = true;

@@ -73,11 +73,12 @@ void convertRange(uint32_t dataType, std::string_view text, uint32_t mask, uint3
     maximum = convertValue(dataType, second, mask);
 }
 
-uint32_t spanFromNumber(uint32_t span)
+// @span is the number as the file writes it, sign included: "-1" is below 1, not 0xFFFFFFFF.
+uint32_t spanFromNumber(int32_t span)
 {
     if (span < 1)
         return 1;
-    return span <= 2 ? span : 4;
+    return span <= 2 ? static_cast<uint32_t>(span) : 4;
 }
 
 // The texts of a register or bitfield whose conversion waits for the data type and mask.
@@ -159,7 +160,7 @@ void applyRegisterAttribute(XmlSensorReader &reader, ze_reg_t &reg, const XmlAtt
         number = &reg.addr;
     } else if (equalsNoCase(name, "span")) {
         if (auto span = xmlvalue::number(value))
-            reg.span = spanFromNumber(*span);
+            reg.span = spanFromNumber(static_cast<int32_t>(*span));
         else
             reader.badValue("reg", attribute);
     } else if (equalsNoCase(name, "space")) {

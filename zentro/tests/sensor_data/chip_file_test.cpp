@@ -95,6 +95,26 @@ TEST(ChipFile, SpanIsCutToThirtyTwoBitsOfData)
     EXPECT_EQ(record.chip.serialAddrSize, 8u);
 }
 
+TEST(ChipFile, NegativeSpansAreRefusedAndHugeOnesCutWithoutWrapping)
+{
+    TempDir dir;
+    const std::string path = dir.file("spans.chip");
+    writeFile(path, "[CHIP_DESCRIPTOR]\nI2C_DATA_SIZE = 16\n[END]\n"
+                    "[REGISTERS]\n"
+                    "NEGATIVE = {0x10, REG, 0xFFFF, RW, 0, \"\" \"\" ,-1}\n"
+                    "HUGE = {0x12, REG, 0xFFFF, RW, 0, \"\" \"\" ,0x10000000}\n"
+                    "[END]\n");
+    TestCamera camera;
+    ChipRecord record;
+    LogCapture log;
+    EXPECT_EQ(ze_ParseChipFile(camera, path.c_str(), &record.chip), PARSE_REG_ERROR);
+    EXPECT_TRUE(log.contains(",-1} in " + path + ":5"));
+    ASSERT_EQ(record.chip.regCount, 1);
+    EXPECT_STREQ(record.chip.regs[0].name, "HUGE");
+    // 0x10000000 units of 16 bits would wrap to 0 bits when multiplied out.
+    EXPECT_EQ(record.chip.regs[0].span, 2u);
+}
+
 TEST(ChipFile, BadLinesAreLoggedSkippedAndFailTheFile)
 {
     TempDir dir;

@@ -227,10 +227,17 @@ TEST_F(XmlSensorFileTest, SpansAreRoundedToOneTwoOrFourAndCutToThirtyTwoBits)
     ASSERT_EQ(parseXml("<registers><reg name=\"S0\" addr=\"0\" span=\"0\"/>"
                        "<reg name=\"S2\" addr=\"1\" span=\"2\"/>"
                        "<reg name=\"S3\" addr=\"2\" span=\"3\"/>"
-                       "<reg name=\"S9\" addr=\"3\" span=\"9\"/></registers>\n",
+                       "<reg name=\"S9\" addr=\"3\" span=\"9\"/>"
+                       "<reg name=\"MINUS1\" addr=\"4\" span=\"-1\"/>"
+                       "<reg name=\"MINUSHEX\" addr=\"5\" span=\"-0x10\"/>"
+                       "<reg name=\"HUGE\" addr=\"6\" span=\"0x7FFFFFFF\"/></registers>\n",
                        kNarrowData),
               PARSE_SUCCESS);
     EXPECT_EQ(reg("S0")->span, 1u);
+    // Negative numbers are below 1, whatever their two's complement would say.
+    EXPECT_EQ(reg("MINUS1")->span, 1u);
+    EXPECT_EQ(reg("MINUSHEX")->span, 1u);
+    EXPECT_EQ(reg("HUGE")->span, 4u);
     EXPECT_EQ(reg("S2")->span, 2u);
     EXPECT_EQ(reg("S3")->span, 4u);
     EXPECT_EQ(reg("S9")->span, 4u);
