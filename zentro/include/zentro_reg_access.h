@@ -118,8 +118,9 @@ ZE_API uint32_t ze_GetSensorAddrIncrement(ze_camera_t *camera, uint32_t space_ty
  * Variable (@driver, @offset) of @bytes bytes (1, 2 or 4; 0 means 2), through the
  * transport's system-register operations when it has them, else through the port
  * registers of the sensor's MCU style (ze_McuAddrStyle); CAMERA_ERROR for a style without
- * ports or a missing port register. Multi forms step the offset by @bytes. A burst write
- * marks the written range stale in the cache instead of storing it. */
+ * ports or a missing port register. Multi forms step the offset by @bytes. A single write
+ * is stored in the cache; a burst write, of any count, marks the written range stale
+ * instead (also when it fails part-way: the device may hold some of the new values). */
 ZE_API int ze_ReadVar(ze_camera_t *camera, uint32_t driver, uint32_t offset, uint32_t bytes,
                       uint32_t *value);
 ZE_API int ze_ReadVars(ze_camera_t *camera, uint32_t driver, uint32_t offset, uint32_t count,
@@ -130,7 +131,8 @@ ZE_API int ze_WriteVarBurst(ze_camera_t *camera, uint32_t driver, uint32_t offse
                             uint32_t bytes, const uint32_t *values);
 
 /* ---- Special-function registers ----
- * SFR @addr (up to 32 bits) in page @page (0 to 3), by the same ladder as MCU variables. */
+ * SFR @addr (up to 32 bits) in page @page (0 to 3), by the same ladder and with the same
+ * cache rules as MCU variables. */
 ZE_API int ze_ReadSfr(ze_camera_t *camera, uint32_t page, uint32_t addr, uint32_t bytes,
                       uint32_t *value);
 ZE_API int ze_ReadSfrs(ze_camera_t *camera, uint32_t page, uint32_t addr, uint32_t count,

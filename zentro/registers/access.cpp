@@ -135,9 +135,9 @@ int writeBySpaceType(ze_camera_t *camera, ze_reg_t *reg, uint32_t value)
     case ZE_SPACE_REG:
         return writePlainRegister(camera, reg, value);
     case ZE_SPACE_MCU:
-        return zentro::writeVarsNolock(camera, zentro::spaceIdOf(reg), reg->addr, 1, bytes, &value);
+        return zentro::writeVarNolock(camera, zentro::spaceIdOf(reg), reg->addr, bytes, value);
     case ZE_SPACE_SFR:
-        return zentro::writeSfrsNolock(camera, zentro::spaceIdOf(reg), reg->addr, 1, bytes, &value);
+        return zentro::writeSfrNolock(camera, zentro::spaceIdOf(reg), reg->addr, bytes, value);
     case ZE_SPACE_IND:
         return zentro::writeIndNolock(camera, reg->addr, value);
     case ZE_SPACE_FAR1:

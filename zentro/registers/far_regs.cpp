@@ -151,14 +151,14 @@ constexpr uint32_t kProbeStatusClear = 0x290004;
 bool probeAddress(ze_camera_t *camera, const ProbeRegisters &probe, uint32_t busAddr)
 {
     const bool hasStatusRegister = probe.statusAfterSfr != 0;
-    int result = zentro::writeSfrsNolock(camera, 0, probe.addressSfr, 1, probe.bytes, &busAddr);
+    int result = zentro::writeSfrNolock(camera, 0, probe.addressSfr, probe.bytes, busAddr);
     const uint32_t zero = 0;
     if (result == CAMERA_SUCCESS)
-        result = zentro::writeSfrsNolock(camera, 0, probe.dataSfr, 1, probe.bytes, &zero);
+        result = zentro::writeSfrNolock(camera, 0, probe.dataSfr, probe.bytes, zero);
     if (result == CAMERA_SUCCESS && hasStatusRegister)
-        result = zentro::writeSfrsNolock(camera, 0, kProbeStatusClear, 1, probe.bytes, &zero);
+        result = zentro::writeSfrNolock(camera, 0, kProbeStatusClear, probe.bytes, zero);
     if (result == CAMERA_SUCCESS)
-        result = zentro::writeSfrsNolock(camera, 0, probe.controlSfr, 1, probe.bytes, &probe.start);
+        result = zentro::writeSfrNolock(camera, 0, probe.controlSfr, probe.bytes, probe.start);
     if (result != CAMERA_SUCCESS)
         return false;
     uint32_t status = kBusyBit;

@@ -212,11 +212,6 @@ void clearPhysicalByteAccess(ze_camera_t *camera, uint32_t style, uint32_t bytes
         zentro::clearByteAccess(camera, bytes, "PHYSICAL_ADDRESS_ACCESS", "PHYSICAL_BYTE_ACCESS");
 }
 
-bool usable(ze_camera_t *camera)
-{
-    return camera && camera->context && camera->sensor;
-}
-
 int writeOneSfr(ze_camera_t *camera, uint32_t page, uint32_t addr, uint32_t bytes, uint32_t value)
 {
     if (camera->context->ops.writeSystemRegisters) {
@@ -238,7 +233,7 @@ namespace zentro {
 int readSfrsNolock(ze_camera_t *camera, uint32_t page, uint32_t addr, uint32_t count,
                    uint32_t bytes, uint32_t *values)
 {
-    if (!usable(camera) || (!values && count > 0))
+    if (!canReachMcu(camera) || (!values && count > 0))
         return CAMERA_ERROR;
     bytes = varBytes(bytes);
     std::fill(values, values + count, 0u);
@@ -265,7 +260,7 @@ int readSfrsNolock(ze_camera_t *camera, uint32_t page, uint32_t addr, uint32_t c
 int readSfrNolock(ze_camera_t *camera, uint32_t page, uint32_t addr, uint32_t bytes,
                   uint32_t *value)
 {
-    if (!usable(camera) || !value)
+    if (!canReachMcu(camera) || !value)
         return CAMERA_ERROR;
     *value = 0;
     if (!isNullCamera(camera)) {
@@ -280,22 +275,16 @@ int readSfrNolock(ze_camera_t *camera, uint32_t page, uint32_t addr, uint32_t by
     return readSfrsNolock(camera, page, addr, 1, bytes, value);
 }
 
-int writeSfrsNolock(ze_camera_t *camera, uint32_t page, uint32_t addr, uint32_t count,
-                    uint32_t bytes, const uint32_t *values)
+int writeSfrNolock(ze_camera_t *camera, uint32_t page, uint32_t addr, uint32_t bytes,
+                   uint32_t value)
 {
-    if (!usable(camera) || (!values && count > 0))
-        return CAMERA_ERROR;
-    bytes = varBytes(bytes);
-    for (uint32_t i = 0; i < count; ++i) {
-        const int result = writeOneSfr(camera, page, addr + i * bytes, bytes, values[i]);
-        if (result != CAMERA_SUCCESS)
-            return result;
-    }
-    if (count == 1)
-        setCacheValueAddr(camera, ZE_SPACE_SFR, page, addr, values[0]);
-    else if (count > 1)
-        invalidateCacheRange(camera, ZE_SPACE_SFR, page, addr, addr + count * bytes);
-    return CAMERA_SUCCESS;
+    return writeMcuValue(camera, ZE_SPACE_SFR, page, addr, bytes, value, writeOneSfr);
+}
+
+int writeSfrBurstNolock(ze_camera_t *camera, uint32_t page, uint32_t addr, uint32_t count,
+                        uint32_t bytes, const uint32_t *values)
+{
+    return writeMcuBurst(camera, ZE_SPACE_SFR, page, addr, count, bytes, values, writeOneSfr);
 }
 
 } // namespace zentro
@@ -323,14 +312,14 @@ ZE_API int ze_WriteSfr(ze_camera_t *camera, uint32_t page, uint32_t addr, uint32
                        uint32_t value)
 {
     zentro::RegisterLockGuard lock(camera);
-    return zentro::writeSfrsNolock(camera, page, addr, 1, bytes, &value);
+    return zentro::writeSfrNolock(camera, page, addr, bytes, value);
 }
 
 ZE_API int ze_WriteSfrBurst(ze_camera_t *camera, uint32_t page, uint32_t addr, uint32_t count,
                             uint32_t bytes, const uint32_t *values)
 {
     zentro::RegisterLockGuard lock(camera);
-    return zentro::writeSfrsNolock(camera, page, addr, count, bytes, values);
+    return zentro::writeSfrBurstNolock(camera, page, addr, count, bytes, values);
 }
 
 } // extern "C"

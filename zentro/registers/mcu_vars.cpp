@@ -146,11 +146,6 @@ int writeOneVar(ze_camera_t *camera, uint32_t driver, uint32_t offset, uint32_t 
     return result;
 }
 
-bool usable(ze_camera_t *camera)
-{
-    return camera && camera->context && camera->sensor;
-}
-
 } // namespace
 
 namespace zentro {
@@ -226,7 +221,7 @@ uint32_t storedValueAt(ze_camera_t *camera, uint32_t spaceType, uint32_t spaceVa
 int readVarsNolock(ze_camera_t *camera, uint32_t driver, uint32_t offset, uint32_t count,
                    uint32_t bytes, uint32_t *values)
 {
-    if (!usable(camera) || (!values && count > 0))
+    if (!canReachMcu(camera) || (!values && count > 0))
         return CAMERA_ERROR;
     bytes = varBytes(bytes);
     std::fill(values, values + count, 0u);
@@ -267,7 +262,7 @@ int readVarsNolock(ze_camera_t *camera, uint32_t driver, uint32_t offset, uint32
 int readVarNolock(ze_camera_t *camera, uint32_t driver, uint32_t offset, uint32_t bytes,
                   uint32_t *value)
 {
-    if (!usable(camera) || !value)
+    if (!canReachMcu(camera) || !value)
         return CAMERA_ERROR;
     *value = 0;
     if (isNullCamera(camera))
@@ -282,23 +277,16 @@ int readVarNolock(ze_camera_t *camera, uint32_t driver, uint32_t offset, uint32_
     return readVarsNolock(camera, driver, offset, 1, bytes, value);
 }
 
-int writeVarsNolock(ze_camera_t *camera, uint32_t driver, uint32_t offset, uint32_t count,
-                    uint32_t bytes, const uint32_t *values)
+int writeVarNolock(ze_camera_t *camera, uint32_t driver, uint32_t offset, uint32_t bytes,
+                   uint32_t value)
 {
-    if (!usable(camera) || (!values && count > 0))
-        return CAMERA_ERROR;
-    bytes = varBytes(bytes);
-    for (uint32_t i = 0; i < count; ++i) {
-        const int result = writeOneVar(camera, driver, offset + i * bytes, bytes, values[i]);
-        if (result != CAMERA_SUCCESS)
-            return result;
-        if (count == 1)
-            setCacheValueAddr(camera, ZE_SPACE_MCU, driver, offset, values[0]);
-    }
-    // A burst leaves its range to be read again: the device may adjust what it took.
-    if (count > 1)
-        invalidateCacheRange(camera, ZE_SPACE_MCU, driver, offset, offset + count * bytes);
-    return CAMERA_SUCCESS;
+    return writeMcuValue(camera, ZE_SPACE_MCU, driver, offset, bytes, value, writeOneVar);
+}
+
+int writeVarBurstNolock(ze_camera_t *camera, uint32_t driver, uint32_t offset, uint32_t count,
+                        uint32_t bytes, const uint32_t *values)
+{
+    return writeMcuBurst(camera, ZE_SPACE_MCU, driver, offset, count, bytes, values, writeOneVar);
 }
 
 } // namespace zentro
@@ -326,14 +314,14 @@ ZE_API int ze_WriteVar(ze_camera_t *camera, uint32_t driver, uint32_t offset, ui
                        uint32_t value)
 {
     zentro::RegisterLockGuard lock(camera);
-    return zentro::writeVarsNolock(camera, driver, offset, 1, bytes, &value);
+    return zentro::writeVarNolock(camera, driver, offset, bytes, value);
 }
 
 ZE_API int ze_WriteVarBurst(ze_camera_t *camera, uint32_t driver, uint32_t offset, uint32_t count,
                             uint32_t bytes, const uint32_t *values)
 {
     zentro::RegisterLockGuard lock(camera);
-    return zentro::writeVarsNolock(camera, driver, offset, count, bytes, values);
+    return zentro::writeVarBurstNolock(camera, driver, offset, count, bytes, values);
 }
 
 } // extern "C"

@@ -94,6 +94,31 @@ TEST_F(McuVariables, ReadAfterWriteWithTheCacheOnNeedsNoTraffic)
     EXPECT_FALSE(bus.transfers().empty());
 }
 
+TEST_F(McuVariables, BurstsOfAnyLengthLeaveTheirRangeToBeReadAgain)
+{
+    FakeDevice &device = load(windowSensor());
+    setStoredMode(camera, ZE_NACK_RETRIES, 0);
+    setCacheMode(1);
+    ASSERT_EQ(ze_WriteVar(camera, 2, 0x10, 2, 0x1111), CAMERA_SUCCESS);
+    const uint32_t one = 0x2222;
+    ASSERT_EQ(ze_WriteVarBurst(camera, 2, 0x10, 1, 2, &one), CAMERA_SUCCESS);
+    bus.clearLog();
+    device.script(0xC1, {0x2223}); // what the device made of the value
+    uint32_t value = 0;
+    ASSERT_EQ(ze_ReadVar(camera, 2, 0x10, 2, &value), CAMERA_SUCCESS);
+    EXPECT_EQ(value, 0x2223u);
+    EXPECT_FALSE(bus.transfers().empty());
+
+    // A burst that fails does not leave the cache answering for its range either.
+    ASSERT_EQ(ze_WriteVar(camera, 2, 0x12, 2, 0x3333), CAMERA_SUCCESS);
+    const uint32_t two[] = {4, 5};
+    device.nacksLeft = 1;
+    EXPECT_NE(ze_WriteVarBurst(camera, 2, 0x10, 2, 2, two), CAMERA_SUCCESS);
+    bus.clearLog();
+    ASSERT_EQ(ze_ReadVar(camera, 2, 0x12, 2, &value), CAMERA_SUCCESS);
+    EXPECT_FALSE(bus.transfers().empty());
+}
+
 TEST_F(McuVariables, CacheOnlyModeWithoutAValueFails)
 {
     load(windowSensor());
@@ -172,6 +197,26 @@ TEST_F(McuVariables, MissingPortRegistersFail)
 }
 
 using SpecialFunctionRegisters = BusCamera;
+
+TEST_F(SpecialFunctionRegisters, SingleWritesAreCachedAndBurstsOfOneAreNot)
+{
+    FakeDevice &device = load(windowSensor(), FakeBusSlots{false, true});
+    setCacheMode(1);
+    ASSERT_EQ(ze_WriteSfr(camera, 0, 0x1050, 1, 0x5A), CAMERA_SUCCESS);
+    bus.clearLog();
+    uint32_t value = 0;
+    ASSERT_EQ(ze_ReadSfr(camera, 0, 0x1050, 1, &value), CAMERA_SUCCESS);
+    EXPECT_EQ(value, 0x5Au);
+    EXPECT_TRUE(bus.transfers().empty());
+
+    const uint32_t one = 0x5B;
+    ASSERT_EQ(ze_WriteSfrBurst(camera, 0, 0x1050, 1, 1, &one), CAMERA_SUCCESS);
+    device.systemRegisters[{kSystemKindSfr, 0, 0x1050}] = 0x5C; // the device adjusted it
+    bus.clearLog();
+    ASSERT_EQ(ze_ReadSfr(camera, 0, 0x1050, 1, &value), CAMERA_SUCCESS);
+    EXPECT_EQ(value, 0x5Cu);
+    EXPECT_EQ(bus.transfers().size(), 1u);
+}
 
 TEST_F(SpecialFunctionRegisters, AdvancedBaseReadAcrossAPageMovesTheBaseTwice)
 {
