@@ -33,6 +33,17 @@ ZE_BEGIN_DECLS
  * array changes (a new sensor file, a far-sensor merge). A failed lookup that the
  * description below says "logs" writes CAMERA_ERROR to the library's log with the
  * source "zentro_reg"; an absent camera or an absent or empty name never logs.
+ *
+ * Lookups of sensor registers by name, external name and address, and of their
+ * bitfields by name, are answered from an index the library builds on first use.
+ * An application may edit the name, external name or address of a register, or the
+ * name or external name of a bitfield, in place: the index never hands out a record
+ * that no longer carries the name or address asked for, and a name or address it
+ * does not know is looked for in the records themselves, so an edited record is
+ * found by its new name or address and no longer by its old one (such a lookup
+ * scans the array once and the index is then built again). One case is left to the
+ * application: after an edit that gives a register a name or address that a later
+ * register also answers to, lookups may go on returning the later one.
  */
 
 /*

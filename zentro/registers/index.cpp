@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <optional>
 
 #include "zentro_osal.h"
 
@@ -72,13 +73,30 @@ bool byAddressThenIndex(const std::pair<uint32_t, int32_t> &a,
     return a < b;
 }
 
+// Whether a record with @name and @externalName answers to @asked (case-insensitively).
+bool answersTo(const char *name, const char *externalName, const char *asked)
+{
+    return osal_stricmp(name, asked) == 0 ||
+           (externalName[0] && osal_stricmp(externalName, asked) == 0);
+}
+
+bool registerAnswersTo(const ze_reg_t &reg, const char *name)
+{
+    return answersTo(reg.name, reg.externalName, name);
+}
+
+bool bitfieldAnswersTo(const ze_reg_t &reg, int32_t bitfield, const char *name)
+{
+    return reg.bitfields && bitfield >= 0 && bitfield < reg.bitfieldCount &&
+           answersTo(reg.bitfields[bitfield].name, reg.bitfields[bitfield].externalName, name);
+}
+
 } // namespace
 
 int32_t scanRegistersByName(const ze_reg_t *regs, int32_t count, const char *name)
 {
     for (int32_t i = 0; regs && name && i < count; ++i) {
-        if (osal_stricmp(regs[i].name, name) == 0 ||
-            (regs[i].externalName[0] && osal_stricmp(regs[i].externalName, name) == 0))
+        if (registerAnswersTo(regs[i], name))
             return i;
     }
     return -1;
@@ -87,10 +105,8 @@ int32_t scanRegistersByName(const ze_reg_t *regs, int32_t count, const char *nam
 int32_t scanBitfieldsByName(const ze_reg_t &reg, const char *name)
 {
     // An empty name asks for no bitfield, even one whose name is missing.
-    for (int32_t i = 0; reg.bitfields && name && *name && i < reg.bitfieldCount; ++i) {
-        const ze_bitfield_t &bitfield = reg.bitfields[i];
-        if (osal_stricmp(bitfield.name, name) == 0 ||
-            (bitfield.externalName[0] && osal_stricmp(bitfield.externalName, name) == 0))
+    for (int32_t i = 0; name && *name && i < reg.bitfieldCount; ++i) {
+        if (bitfieldAnswersTo(reg, i, name))
             return i;
     }
     return -1;
@@ -314,14 +330,27 @@ bool RegisterIndex::addressesHoldLocked(const ze_reg_t *regs, std::pair<size_t, 
     return true;
 }
 
+template <class Answer>
+Answer RegisterIndex::confirmedByScan(Answer indexed, Answer scanned)
+{
+    // The records were edited in place since the index was built: build it again.
+    if (scanned != indexed)
+        invalidate();
+    return scanned;
+}
+
 int32_t RegisterIndex::findByName(const ze_reg_t *regs, int32_t count, const char *name)
 {
     if (!regs || count <= 0 || !name)
         return -1;
     const FoldedName folded = fold(name);
-    return withCurrentIndex(
+    const int32_t indexed = withCurrentIndex(
         regs, count, [&] { return lookupNameLocked(folded); },
         [&] { return scanRegistersByName(regs, count, name); });
+    if (indexed >= 0 && registerAnswersTo(regs[indexed], name))
+        return indexed;
+    // A miss or a stale hit: the records have the last word.
+    return confirmedByScan(indexed, scanRegistersByName(regs, count, name));
 }
 
 std::pair<int32_t, int32_t> RegisterIndex::findBitfield(const ze_reg_t *regs, int32_t count,
@@ -331,7 +360,7 @@ std::pair<int32_t, int32_t> RegisterIndex::findBitfield(const ze_reg_t *regs, in
         return {-1, -1};
     const FoldedName foldedReg = fold(regName);
     const FoldedName folded = fold(name);
-    return withCurrentIndex(
+    const auto [reg, bitfield] = withCurrentIndex(
         regs, count,
         [&] {
             const int32_t reg = lookupNameLocked(foldedReg);
@@ -341,6 +370,13 @@ std::pair<int32_t, int32_t> RegisterIndex::findBitfield(const ze_reg_t *regs, in
             const int32_t reg = scanRegistersByName(regs, count, regName);
             return std::pair(reg, reg < 0 ? -1 : scanBitfieldsByName(regs[reg], name));
         });
+    if (reg >= 0 && registerAnswersTo(regs[reg], regName)) {
+        if (bitfield >= 0 && bitfieldAnswersTo(regs[reg], bitfield, name))
+            return {reg, bitfield};
+        return {reg, confirmedByScan(bitfield, scanBitfieldsByName(regs[reg], name))};
+    }
+    const int32_t scanned = confirmedByScan(reg, scanRegistersByName(regs, count, regName));
+    return {scanned, scanned < 0 ? -1 : scanBitfieldsByName(regs[scanned], name)};
 }
 
 int32_t RegisterIndex::findFirstByAddress(const ze_reg_t *regs, int32_t count, uint32_t addr,
@@ -351,26 +387,21 @@ int32_t RegisterIndex::findFirstByAddress(const ze_reg_t *regs, int32_t count, u
         if (accept(regs[i]))
             return i;
     }
+    // A register moved to @addr in place is not among the candidates: the records decide.
+    for (int32_t i = 0; regs && i < count; ++i) {
+        if (regs[i].addr == addr && accept(regs[i]))
+            return confirmedByScan(-1, i);
+    }
     return -1;
 }
 
-std::vector<int32_t> RegisterIndex::findByAddress(const ze_reg_t *regs, int32_t count,
-                                                  uint32_t addr)
+std::optional<std::vector<int32_t>> RegisterIndex::indexedAtAddress(const ze_reg_t *regs,
+                                                                    int32_t count, uint32_t addr)
 {
-    if (!regs || count <= 0)
-        return {};
     auto collect = [&](std::pair<size_t, size_t> range) {
         std::vector<int32_t> found;
         for (size_t at = range.first; at < range.second; ++at)
             found.push_back(byAddress_[at].second);
-        return found;
-    };
-    auto scan = [&] {
-        std::vector<int32_t> found;
-        for (int32_t i = 0; i < count; ++i) {
-            if (regs[i].addr == addr)
-                found.push_back(i);
-        }
         return found;
     };
     {
@@ -383,16 +414,33 @@ std::vector<int32_t> RegisterIndex::findByAddress(const ze_reg_t *regs, int32_t 
     }
     std::unique_lock<std::shared_mutex> writing(lock_);
     if (!refreshLocked(regs, count))
-        return scan();
+        return std::nullopt;
     auto range = addressRangeLocked(addr);
     if (!addressesHoldLocked(regs, range)) {
         // An address changed in place since the index was built.
         invalidateLocked();
         if (!refreshLocked(regs, count))
-            return scan();
+            return std::nullopt;
         range = addressRangeLocked(addr);
     }
     return collect(range);
+}
+
+std::vector<int32_t> RegisterIndex::findByAddress(const ze_reg_t *regs, int32_t count,
+                                                  uint32_t addr)
+{
+    if (!regs || count <= 0)
+        return {};
+    std::optional<std::vector<int32_t>> indexed = indexedAtAddress(regs, count, addr);
+    if (indexed && !indexed->empty())
+        return *indexed;
+    // Nothing at @addr in the index: a register may have been moved there in place.
+    std::vector<int32_t> scanned;
+    for (int32_t i = 0; i < count; ++i) {
+        if (regs[i].addr == addr)
+            scanned.push_back(i);
+    }
+    return indexed ? confirmedByScan(*indexed, scanned) : scanned;
 }
 
 void RegisterIndex::invalidate()

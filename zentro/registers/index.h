@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <shared_mutex>
 #include <string>
 #include <utility>
@@ -24,12 +25,16 @@ int32_t scanBitfieldsByName(const ze_reg_t &reg, const char *name);
 // Built lazily from the register array it is asked about. It follows the array by its
 // pointer and count: a new array is indexed from scratch, and registers appended to the
 // same array (a reader that is still filling it) are added without a rebuild. The index
-// keeps its own folded copy of the names, so whoever changes names, addresses or
-// bitfields in place, or swaps the array's contents, calls invalidate() (registersChanged
-// does). As a safety net the first and last registers are compared with what was indexed
-// on every lookup, and a bitfield index is only handed out below the register's live
-// bitfield count. Lookups then touch the index's compact copy instead of the records,
-// which are large and cold in a big database.
+// keeps its own folded copy of the names, while applications may edit names, external
+// names and addresses of the public records in place. So every answer is checked against
+// the records: a hit must still carry the name or address asked for, and a miss (or a hit
+// that no longer does) is answered by scanning the records. When the scan disagrees with
+// the index, the index is dropped and built again on the next lookup. Whoever changes the
+// records knowingly calls invalidate() (registersChanged does). The first and last
+// registers are also compared with what was indexed on every lookup, and a bitfield index
+// is only handed out below the register's live bitfield count. Hits touch the index's
+// compact copy and one record instead of the whole array, whose records are large and cold
+// in a big database.
 //
 // Lookups from several threads run in parallel; building takes the index exclusively.
 // When memory for the index runs out, lookups fall back to scanning the array, so the
@@ -102,11 +107,19 @@ private:
     // The range of byAddress_ holding @addr.
     std::pair<size_t, size_t> addressRangeLocked(uint32_t addr) const;
     bool addressesHoldLocked(const ze_reg_t *regs, std::pair<size_t, size_t> range) const;
+    // The registers at @addr as the index (refreshed when needed) has them; nothing when it
+    // cannot be built.
+    std::optional<std::vector<int32_t>> indexedAtAddress(const ze_reg_t *regs, int32_t count,
+                                                         uint32_t addr);
 
     // Runs @lookup on a current index, refreshing it first when needed; @scan instead
     // when the index cannot be built.
     template <class Lookup, class Scan>
     auto withCurrentIndex(const ze_reg_t *regs, int32_t count, Lookup lookup, Scan scan);
+    // @scanned, the answer of the records themselves; the index is dropped (and built again
+    // on the next lookup) when its own answer @indexed differs.
+    template <class Answer>
+    Answer confirmedByScan(Answer indexed, Answer scanned);
 
     mutable std::shared_mutex lock_;
     const ze_reg_t *regs_ = nullptr;

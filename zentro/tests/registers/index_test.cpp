@@ -131,6 +131,34 @@ TEST(RegisterIndex, InvalidateMakesInPlaceEditsVisible)
     EXPECT_EQ(index.findByName(array.regs(), 3, "bee"), 1);
 }
 
+TEST(RegisterIndex, InPlaceEditsAreFollowedWithoutBeingAnnounced)
+{
+    RegisterArray array({{"A", 1}, {"B", 2, {{"EN", 0x1}}}, {"C", 3}});
+    ze_reg_t *regs = array.regs();
+    RegisterIndex index;
+    ASSERT_EQ(index.findByName(regs, 3, "B"), 1);
+
+    zentro::copyText(regs[1].externalName, "BEE");
+    EXPECT_EQ(index.findByName(regs, 3, "bee"), 1);
+    zentro::copyText(regs[2].name, "SEA");
+    EXPECT_EQ(index.findByName(regs, 3, "C"), -1);
+    EXPECT_EQ(index.findByName(regs, 3, "sea"), 2);
+    zentro::copyText(regs[1].bitfields[0].name, "ENABLE");
+    EXPECT_EQ(index.findBitfield(regs, 3, "B", "EN"), std::pair(1, -1));
+    EXPECT_EQ(index.findBitfield(regs, 3, "bee", "enable"), std::pair(1, 0));
+    zentro::copyText(regs[0].name, "OLD_A");
+    EXPECT_EQ(index.findBitfield(regs, 3, "A", "EN"), std::pair(-1, -1));
+
+    // A register moved to an address that had none is found there.
+    regs[2].addr = 9;
+    EXPECT_EQ(index.findByAddress(regs, 3, 9), std::vector<int32_t>{2});
+    EXPECT_EQ(index.findFirstByAddress(regs, 3, 9, [](const ze_reg_t &) { return true; }), 2);
+    EXPECT_EQ(index.findByAddress(regs, 3, 3), std::vector<int32_t>{});
+    // Everything else is still answered, from an index built again.
+    EXPECT_EQ(index.findByName(regs, 3, "OLD_A"), 0);
+    EXPECT_EQ(index.findByAddress(regs, 3, 2), std::vector<int32_t>{1});
+}
+
 TEST(RegisterIndex, AddressChangedInPlaceIsNoticed)
 {
     RegisterArray array({{"A", 1}, {"B", 2}, {"C", 3}});

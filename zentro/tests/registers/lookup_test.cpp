@@ -56,6 +56,21 @@ TEST_F(RegisterLookup, ExternalNameFindsTheSameRecord)
     EXPECT_EQ(ze_FindRegister2(camera, ZE_CHIP_SENSOR, "gain"), byName);
 }
 
+TEST_F(RegisterLookup, RecordsEditedByTheApplicationAreFoundByTheirNewNames)
+{
+    ze_reg_t *gain = ze_FindRegister(camera, "GAIN");
+    ASSERT_NE(gain, nullptr);
+    zentro::copyText(gain->externalName, "COARSE");
+    EXPECT_EQ(ze_FindRegister(camera, "coarse"), gain);
+    EXPECT_EQ(ze_ExistsRegister(camera, "GAIN"), 0);
+
+    ze_bitfield_t *stream = ze_FindBitfield(camera, "RESET_CTRL", "STREAM");
+    ASSERT_NE(stream, nullptr);
+    zentro::copyText(stream->name, "STREAMING");
+    EXPECT_EQ(ze_FindBitfield(camera, "RESET_CTRL", "streaming"), stream);
+    EXPECT_EQ(ze_ExistsBitfield(camera, "RESET_CTRL", "STREAM"), 0);
+}
+
 TEST_F(RegisterLookup, MissingRegisterIsLoggedFromTheRegisterModule)
 {
     EXPECT_EQ(ze_FindRegister(camera, "NO_SUCH_REG"), nullptr);
