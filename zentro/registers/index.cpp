@@ -91,6 +91,17 @@ bool bitfieldAnswersTo(const ze_reg_t &reg, int32_t bitfield, const char *name)
            answersTo(reg.bitfields[bitfield].name, reg.bitfields[bitfield].externalName, name);
 }
 
+// Index keys name a record's name (even) or its external name (odd).
+int32_t positionOf(int32_t key)
+{
+    return key < 0 ? -1 : key / 2;
+}
+
+const char *keyedName(const char *name, const char *externalName, int32_t key)
+{
+    return key % 2 ? externalName : name;
+}
+
 } // namespace
 
 int32_t scanRegistersByName(const ze_reg_t *regs, int32_t count, const char *name)
@@ -288,7 +299,7 @@ int32_t RegisterIndex::lookupNameLocked(const FoldedName &name) const
         const NameSlot &slot = names_[at];
         if (slot.hash == name.hash &&
             memcmp(texts_.data() + slot.textAt, name.text, name.length + 1) == 0)
-            return slot.key / 2;
+            return slot.key;
     }
     return -1;
 }
@@ -305,7 +316,7 @@ int32_t RegisterIndex::lookupBitfieldLocked(const ze_reg_t *regs, int32_t reg,
         // Never hand out an index beyond the live array, whatever happened to it.
         const int32_t bitfield = key.key / 2;
         const ze_reg_t &record = regs[reg];
-        return record.bitfields && bitfield < record.bitfieldCount ? bitfield : -1;
+        return record.bitfields && bitfield < record.bitfieldCount ? key.key : -1;
     }
     return -1;
 }
@@ -339,15 +350,30 @@ Answer RegisterIndex::confirmedByScan(Answer indexed, Answer scanned)
     return scanned;
 }
 
+bool RegisterIndex::holdsFolded(const char *field, const FoldedName &folded)
+{
+    // The terminator is compared too; a folded name is shorter than any name field.
+    for (size_t i = 0; i <= folded.length; ++i) {
+        if (foldChar(static_cast<unsigned char>(field[i])) !=
+            static_cast<unsigned char>(folded.text[i]))
+            return false;
+    }
+    return true;
+}
+
 int32_t RegisterIndex::findByName(const ze_reg_t *regs, int32_t count, const char *name)
 {
     if (!regs || count <= 0 || !name)
         return -1;
     const FoldedName folded = fold(name);
-    const int32_t indexed = withCurrentIndex(
-        regs, count, [&] { return lookupNameLocked(folded); },
-        [&] { return scanRegistersByName(regs, count, name); });
-    if (indexed >= 0 && registerAnswersTo(regs[indexed], name))
+    const std::optional<int32_t> key = withCurrentIndex(
+        regs, count, [&] { return std::optional(lookupNameLocked(folded)); },
+        [] { return std::optional<int32_t>(); });
+    if (!key)
+        return scanRegistersByName(regs, count, name);
+    const int32_t indexed = positionOf(*key);
+    if (indexed >= 0 &&
+        holdsFolded(keyedName(regs[indexed].name, regs[indexed].externalName, *key), folded))
         return indexed;
     // A miss or a stale hit: the records have the last word.
     return confirmedByScan(indexed, scanRegistersByName(regs, count, name));
@@ -360,20 +386,30 @@ std::pair<int32_t, int32_t> RegisterIndex::findBitfield(const ze_reg_t *regs, in
         return {-1, -1};
     const FoldedName foldedReg = fold(regName);
     const FoldedName folded = fold(name);
-    const auto [reg, bitfield] = withCurrentIndex(
+    const std::optional<std::pair<int32_t, int32_t>> keys = withCurrentIndex(
         regs, count,
         [&] {
             const int32_t reg = lookupNameLocked(foldedReg);
-            return std::pair(reg, lookupBitfieldLocked(regs, reg, folded));
+            return std::optional(
+                std::pair(reg, lookupBitfieldLocked(regs, positionOf(reg), folded)));
         },
-        [&] {
-            const int32_t reg = scanRegistersByName(regs, count, regName);
-            return std::pair(reg, reg < 0 ? -1 : scanBitfieldsByName(regs[reg], name));
-        });
-    if (reg >= 0 && registerAnswersTo(regs[reg], regName)) {
-        if (bitfield >= 0 && bitfieldAnswersTo(regs[reg], bitfield, name))
+        [] { return std::optional<std::pair<int32_t, int32_t>>(); });
+    if (!keys) {
+        const int32_t reg = scanRegistersByName(regs, count, regName);
+        return {reg, reg < 0 ? -1 : scanBitfieldsByName(regs[reg], name)};
+    }
+    const auto [regKey, bitfieldKey] = *keys;
+    const int32_t reg = positionOf(regKey);
+    const int32_t bitfield = positionOf(bitfieldKey);
+    if (reg >= 0 &&
+        holdsFolded(keyedName(regs[reg].name, regs[reg].externalName, regKey), foldedReg)) {
+        const ze_reg_t &record = regs[reg];
+        if (bitfield >= 0 && bitfield < record.bitfieldCount && record.bitfields &&
+            holdsFolded(keyedName(record.bitfields[bitfield].name,
+                                  record.bitfields[bitfield].externalName, bitfieldKey),
+                        folded))
             return {reg, bitfield};
-        return {reg, confirmedByScan(bitfield, scanBitfieldsByName(regs[reg], name))};
+        return {reg, confirmedByScan(bitfield, scanBitfieldsByName(record, name))};
     }
     const int32_t scanned = confirmedByScan(reg, scanRegistersByName(regs, count, regName));
     return {scanned, scanned < 0 ? -1 : scanBitfieldsByName(regs[scanned], name)};

@@ -89,6 +89,8 @@ private:
         bool fits = false;
     };
     static FoldedName fold(const char *name);
+    // Whether the record field @field holds @folded, compared as the index folds names.
+    static bool holdsFolded(const char *field, const FoldedName &folded);
 
     void invalidateLocked();
     bool currentLocked(const ze_reg_t *regs, int32_t count) const;
@@ -100,6 +102,8 @@ private:
     void insertNameLocked(const char *name, int32_t key);
     void indexBitfieldsLocked(const ze_reg_t &reg);
     void rememberLandmarksLocked(const ze_reg_t *regs, int32_t count);
+    // The key (position * 2, plus 1 for an external name) of the first register or
+    // bitfield of register @reg that answers to @name; -1 when none does.
     int32_t lookupNameLocked(const FoldedName &name) const;
     int32_t lookupBitfieldLocked(const ze_reg_t *regs, int32_t reg, const FoldedName &name) const;
     // Appends @folded to texts_ and returns where it starts.
