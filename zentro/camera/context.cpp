@@ -206,6 +206,19 @@ void initGlobalContext(ze_camera_t *camera)
     adoptSharedValues(context);
 }
 
+void releaseSharedContext(ze_camera_t *camera)
+{
+    ze_common_context_t *context = camera ? camera->context : nullptr;
+    if (!context || !context->shared)
+        return;
+    if (context->sharedHandle)
+        osal_free_global(context->sharedHandle, context->shared);
+    else
+        free(context->shared);
+    context->shared = nullptr;
+    context->sharedHandle = nullptr;
+}
+
 uint32_t storedMode(const ze_camera_t *camera, uint32_t mode)
 {
     if (!camera || !camera->context || mode >= ZE_MODE_LIMIT)
@@ -248,12 +261,8 @@ ZE_API void ze_FreeCameraContext(ze_camera_t *camera)
     if (!camera || !camera->context)
         return;
     zentro::freeRegisterCache(camera);
-    ze_common_context_t *context = camera->context;
-    if (context->sharedHandle)
-        osal_free_global(context->sharedHandle, context->shared);
-    else
-        free(context->shared);
-    delete context;
+    zentro::releaseSharedContext(camera);
+    delete camera->context;
     camera->context = nullptr;
 }
 

@@ -148,6 +148,8 @@ namespace zentro {
 // Finishes @camera's context after its transport opened it or a sensor file was read:
 // device name, locks and shared context; then adopts the shared values.
 void initGlobalContext(ze_camera_t *camera);
+// Lets go of @camera's shared context (the next initGlobalContext makes it again).
+void releaseSharedContext(ze_camera_t *camera);
 
 // The stored value of a per-camera or shared mode (the shared context wins when present).
 uint32_t storedMode(const ze_camera_t *camera, uint32_t mode);

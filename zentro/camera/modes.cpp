@@ -156,14 +156,6 @@ constexpr uint32_t kFirstFarGrantAddr = 2;
 constexpr uint32_t kLastBusAddr = 255;
 constexpr uint32_t kSpoofHalfBits = 16;
 constexpr uint32_t kSpoofHalfMask = 0xFFFF;
-constexpr uint32_t kAbsentMapWordBits = 32;
-
-void reserveBusAddress(ze_camera_t *camera, uint32_t address)
-{
-    // The map holds one bit per 7-bit address, as probes look it up.
-    const uint32_t bit = address >> 1;
-    camera->context->ident.absentMap[bit / kAbsentMapWordBits] |= 1u << (bit % kAbsentMapWordBits);
-}
 
 int setErrorLogType(uint32_t value)
 {
@@ -210,8 +202,9 @@ int specialSet(ze_camera_t *camera, uint32_t mode, uint32_t value)
             ze_InvalidateRegCache(camera);
         return CAMERA_SUCCESS;
     case ZE_RESERVE_SHIP_ADDR:
+        // A reserved address is skipped by probes as if nothing answered there.
         if (value <= kLastBusAddr)
-            reserveBusAddress(camera, value);
+            camera->context->ident.markAbsent(value);
         return CAMERA_SUCCESS;
     case ZE_ACMP0_SHIP_ADDR:
     case ZE_ACMP2_SHIP_ADDR:

@@ -17,5 +17,6 @@
 #include "zentro_cache.h"
 #include "zentro_reg_access.h"
 #include "zentro_frame.h"
+#include "zentro_identify.h"
 
 #endif /* ZENTRO_H */

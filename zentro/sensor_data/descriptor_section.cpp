@@ -18,8 +18,6 @@ namespace {
 // Characters of a descriptor value that are kept (the sensor name).
 constexpr size_t kDescriptorValueSize = 80;
 // Serial-bus addresses at or above this are not on the two-wire bus and never absent.
-constexpr uint32_t kFirstNonBusAddr = 256;
-constexpr uint32_t kAbsentMapWordBits = 32;
 
 constexpr uint32_t kImageTypeBayer10 = 2;
 constexpr uint32_t kImageTypeBayer12 = 12;
@@ -281,12 +279,6 @@ int deriveFrameValues(SensorFileReader &reader)
     return PARSE_SUCCESS;
 }
 
-bool isMarkedAbsent(const IdentData &ident, uint32_t address)
-{
-    uint32_t bit = address >> 1;
-    return (ident.absentMap[bit / kAbsentMapWordBits] >> (bit % kAbsentMapWordBits)) & 1u;
-}
-
 bool serialBusRoutedToSpi(ze_camera_t *camera)
 {
     uint32_t value = 0;
@@ -302,7 +294,7 @@ bool anyBaseAddressReachable(ze_camera_t *camera)
         return false;
     for (int32_t i = 0; i < ident.baseAddrCount; ++i) {
         uint32_t address = ident.baseAddrs[i];
-        if (address >= kFirstNonBusAddr || !isMarkedAbsent(ident, address))
+        if (address >= kFirstNonBusAddr || !ident.isMarkedAbsent(address))
             return true;
     }
     return serialBusRoutedToSpi(camera);

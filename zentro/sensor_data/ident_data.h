@@ -93,6 +93,10 @@ struct SavedVersionWrite {
     uint32_t previous;
 };
 
+// Bus addresses the absent-address map covers: the 8-bit ones.
+inline constexpr uint32_t kFirstNonBusAddr = 256;
+inline constexpr uint32_t kAbsentMapWordBits = 32;
+
 struct IdentData {
     int32_t baseAddrCount;
     uint32_t baseAddrs[kMaxBaseAddrs];
@@ -106,6 +110,26 @@ struct IdentData {
     IdentGroup groups[kMaxIdentGroups];
     SavedVersionWrite saved[kMaxVersionWrites];
     NamedIdentList named[NamedListCount];
+
+    // Whether a read at 8-bit bus address @address was not acknowledged (addresses from
+    // kFirstNonBusAddr on are never marked).
+    bool isMarkedAbsent(uint32_t address) const
+    {
+        const uint32_t bit = address >> 1;
+        return address < kFirstNonBusAddr &&
+               ((absentMap[bit / kAbsentMapWordBits] >> (bit % kAbsentMapWordBits)) & 1u) != 0;
+    }
+    void markAbsent(uint32_t address)
+    {
+        const uint32_t bit = address >> 1;
+        if (address < kFirstNonBusAddr)
+            absentMap[bit / kAbsentMapWordBits] |= 1u << (bit % kAbsentMapWordBits);
+    }
+    void clearAbsentMap()
+    {
+        for (uint32_t &word : absentMap)
+            word = 0;
+    }
 };
 
 // Serial-bus base addresses with this bit set are reached over SPI.

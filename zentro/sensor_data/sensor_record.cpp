@@ -127,6 +127,18 @@ void resetSensorRecord(ze_sensor_t *sensor, const char *fileName)
     copyText(sensor->fileName, fileName);
 }
 
+void releaseSensorRecord(ze_camera_t *camera)
+{
+    if (!camera || !camera->sensor)
+        return;
+    ze_DestructSensor(camera->sensor);
+    free(camera->sensor);
+    camera->sensor = nullptr;
+    // The cache describes the old record's registers.
+    freeRegisterCache(camera);
+    registersChanged(camera);
+}
+
 } // namespace zentro
 
 extern "C" {
@@ -154,14 +166,7 @@ ZE_API int ze_AllocSensor(ze_camera_t *camera)
 {
     if (!camera)
         return CAMERA_ERROR;
-    if (camera->sensor) {
-        ze_DestructSensor(camera->sensor);
-        free(camera->sensor);
-        camera->sensor = nullptr;
-        // The cache describes the old record's registers.
-        zentro::freeRegisterCache(camera);
-        zentro::registersChanged(camera);
-    }
+    zentro::releaseSensorRecord(camera);
     camera->sensor = static_cast<ze_sensor_t *>(calloc(1, sizeof(ze_sensor_t)));
     if (!camera->sensor)
         return ZE_ERRORLOG(CAMERA_ERROR, "Couldn't allocate sensor structure");

@@ -20,6 +20,9 @@ void freeAddrSpaces(ze_addr_space_list_t *spaces);
 void freeChips(ze_chip_t *chips, int32_t count);
 // Tells lookup that @camera's register array changed (its indexes are rebuilt).
 void registersChanged(ze_camera_t *camera);
+// Destroys and frees @camera's sensor record, with the register cache that described it;
+// the camera is left without a sensor.
+void releaseSensorRecord(ze_camera_t *camera);
 
 // Copies @text into a fixed field of @size bytes, cut to fit and always terminated.
 void copyText(char *field, size_t size, const char *text);

@@ -18,34 +18,6 @@ namespace {
 
 constexpr uint32_t kArrayImagerType = 105;
 
-// Every log line (information included) written to a scratch log file.
-class FileLog
-{
-public:
-    FileLog()
-    {
-        ze_OpenErrorLog(ZE_LOG_SEVERE | ZE_LOG_ERROR | ZE_LOG_INFO, dir_.file("log").c_str());
-        char name[ZE_TEXT_SIZE] = {};
-        ze_GetErrorLogFileName(name);
-        path_ = name;
-    }
-    ~FileLog() { ze_CloseErrorLog(); }
-    FileLog(const FileLog &) = delete;
-    FileLog &operator=(const FileLog &) = delete;
-
-    // The text behind the file's header.
-    std::string body() const
-    {
-        const std::string text = readFile(path_);
-        const size_t start = text.find("\n\n");
-        return start == std::string::npos ? "" : text.substr(start + 2);
-    }
-
-private:
-    TempDir dir_;
-    std::string path_;
-};
-
 ze_reg_t *reg(ze_camera_t *camera, int index)
 {
     return &camera->sensor->regs[index];

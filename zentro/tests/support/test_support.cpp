@@ -202,4 +202,33 @@ void LogCapture::clear()
     gLogLines.clear();
 }
 
+FileLog::FileLog()
+{
+    ze_OpenErrorLog(ZE_LOG_SEVERE | ZE_LOG_ERROR | ZE_LOG_INFO, dir_.file("log").c_str());
+    char name[ZE_TEXT_SIZE] = {};
+    ze_GetErrorLogFileName(name);
+    path_ = name;
+}
+
+FileLog::~FileLog()
+{
+    ze_CloseErrorLog();
+}
+
+std::string FileLog::body() const
+{
+    const std::string text = readFile(path_);
+    const size_t start = text.find("\n\n");
+    return start == std::string::npos ? "" : text.substr(start + 2);
+}
+
+size_t FileLog::occurrences(const std::string &text) const
+{
+    const std::string all = body();
+    size_t count = 0;
+    for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1))
+        ++count;
+    return count;
+}
+
 } // namespace zentro::test

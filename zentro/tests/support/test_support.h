@@ -111,6 +111,26 @@ public:
     void clear();
 };
 
+// Every log line (information and debug lines included) written to a scratch log file for
+// the scope of the object.
+class FileLog
+{
+public:
+    FileLog();
+    ~FileLog();
+    FileLog(const FileLog &) = delete;
+    FileLog &operator=(const FileLog &) = delete;
+
+    // The text behind the file's header.
+    std::string body() const;
+    // How many times @text occurs in the body.
+    size_t occurrences(const std::string &text) const;
+
+private:
+    TempDir dir_;
+    std::string path_;
+};
+
 } // namespace zentro::test
 
 #endif // ZENTRO_TESTS_SUPPORT_TEST_SUPPORT_H
