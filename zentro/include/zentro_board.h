@@ -1,4 +1,4 @@
-/* Extra chips of a board, named by its board configuration. */
+/* Extra chips of a board, named by its board configuration, and the board's serial link. */
 #ifndef ZENTRO_BOARD_H
 #define ZENTRO_BOARD_H
 
@@ -17,6 +17,13 @@ ZE_API ze_chip_t *_parseBoardConfigFile(ze_camera_t *camera, const char *sensorP
 
 /* Frees the camera's board chips and clears its chip array and count. */
 ZE_API void _freeBoardData(ze_camera_t *camera);
+
+/*
+ * Detects the serializer and deserializer between the board and the sensor (handed to
+ * plug-ins). No supported board has such a link: returns CAMERA_NOT_SUPPORTED (16) and
+ * leaves the camera unchanged; CAMERA_ERROR (1) without a camera.
+ */
+ZE_API int _getSerdes(ze_camera_t *camera);
 
 ZE_END_DECLS
 

@@ -65,6 +65,13 @@ ZE_API int ze_ReadSensorRegStr(ze_camera_t *camera, const char *reg_name, const 
                                uint32_t *value);
 ZE_API int ze_WriteSensorRegStr(ze_camera_t *camera, const char *reg_name,
                                 const char *bitfield_name, uint32_t value);
+/*
+ * ze_ReadSensorRegStr with the calling thread's ZE_USE_REG_CACHE set to @cache_mode for the
+ * read (handed to plug-ins). Returns the value; 0 when it cannot be read (the failure is
+ * logged as for ze_ReadSensorRegStr).
+ */
+ZE_API uint32_t _readReg(ze_camera_t *camera, const char *reg_name, const char *bitfield_name,
+                         uint32_t cache_mode);
 /* @count names (a NULL @bitfield_names means no bitfields); per-entry results as
  * ze_ReadSensorRegs; returns the last entry's result. */
 ZE_API int ze_ReadSensorRegsStr(ze_camera_t *camera, uint32_t count, const char **reg_names,

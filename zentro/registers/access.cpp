@@ -441,6 +441,18 @@ ZE_API int ze_ReadSensorRegStr(ze_camera_t *camera, const char *reg_name, const 
     return zentro::readRegStrNolock(camera, reg_name, bitfield_name, value);
 }
 
+ZE_API uint32_t _readReg(ze_camera_t *camera, const char *reg_name, const char *bitfield_name,
+                         uint32_t cache_mode)
+{
+    if (!camera || !camera->sensor)
+        return 0;
+    zentro::RegisterLockGuard lock(camera);
+    const zentro::ScopedCacheMode mode(camera, cache_mode);
+    uint32_t value = 0;
+    zentro::readRegStrNolock(camera, reg_name, bitfield_name, &value);
+    return value;
+}
+
 ZE_API int ze_WriteSensorRegStr(ze_camera_t *camera, const char *reg_name,
                                 const char *bitfield_name, uint32_t value)
 {

@@ -115,6 +115,27 @@ TEST_F(RegisterAccess, UnknownNamesAreLoggedAndFail)
     EXPECT_EQ(ze_ReadSensorRegStr(nullptr, "HUE", "", &value), CAMERA_ERROR);
 }
 
+TEST_F(RegisterAccess, ReadRegHelperReadsWithTheGivenCacheModeAndRestoresTheThreads)
+{
+    FakeDevice &device = load(wideSensor());
+    setCacheMode(0);
+    EXPECT_EQ(readValue("CTRL"), 0x0C54u);
+    device.set(0x3000, 0x0A54);
+    bus.clearLog();
+    // From the cache: the old value, no traffic.
+    EXPECT_EQ(_readReg(camera, "CTRL", "", 2), 0x0C54u);
+    EXPECT_TRUE(bus.transfers().empty());
+    EXPECT_EQ(threadSettings(camera).useRegCache, 0u);
+    // From the hardware, a bitfield shifted down.
+    EXPECT_EQ(_readReg(camera, "CTRL", "CTRL_MODE", 0), 0xAu);
+    EXPECT_EQ(readsIn(bus.transfers()), std::vector<uint32_t>{0x3000});
+    // A register that cannot be read gives 0.
+    LogCapture log;
+    EXPECT_EQ(_readReg(camera, "NOPE", "", 0), 0u);
+    EXPECT_TRUE(log.contains("Can't find register NOPE"));
+    EXPECT_EQ(_readReg(nullptr, "CTRL", "", 0), 0u);
+}
+
 TEST_F(RegisterAccess, WriteOnlyRegistersAreReadFromTheCacheWithoutTraffic)
 {
     load(pagedSensor());
