@@ -1,7 +1,35 @@
 // Loading shared libraries and finding their symbols.
-#include "zentro_osal.h"
+#include "osal/shared_library.h"
 
 #include <dlfcn.h>
+
+#include "zentro_osal.h"
+
+namespace zentro {
+
+void LibraryUnloader::operator()(void *handle) const
+{
+    osal_FreeLibrary(handle);
+}
+
+UniqueLibrary loadLibrary(const char *path, std::string &error)
+{
+    // Clears a reason left over from an earlier failure in this thread.
+    dlerror();
+    UniqueLibrary library(osal_LoadLibrary(path, nullptr));
+    if (!library) {
+        const char *reason = dlerror();
+        error = reason ? reason : "the library cannot be loaded";
+    }
+    return library;
+}
+
+void *librarySymbol(const UniqueLibrary &library, const char *name)
+{
+    return osal_GetProcAddress(library.get(), name);
+}
+
+} // namespace zentro
 
 extern "C" {
 
