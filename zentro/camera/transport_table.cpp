@@ -86,7 +86,7 @@ int openRow(ze_transport_entry_t &row, ze_camera_t **slot, int room, const char 
             const char *dllName, int *found)
 {
     *found = 0;
-    int result = row.openCameras(slot, found, path, dllName);
+    int result = row.openCameras(slot, room, found, path, dllName);
     *found = std::clamp(*found, 0, room);
     if (*found == 0)
         return result;

@@ -7,9 +7,9 @@
 
 #include "zentro_camera.h"
 
-// Opens the cameras a transport finds: writes up to its own limit of camera pointers from
-// @slot on and their number to *@found. Returns a result code.
-typedef int (*ze_open_cameras_fn)(ze_camera_t **slot, int *found, const char *sensorPath,
+// Opens the cameras a transport finds: writes up to its own limit of camera pointers, and
+// never more than @room, from @slot on and their number to *@found. Returns a result code.
+typedef int (*ze_open_cameras_fn)(ze_camera_t **slot, int room, int *found, const char *sensorPath,
                                   const char *dllName);
 // Closes and frees the @count listed cameras; returns the result of the last close.
 typedef int (*ze_close_cameras_fn)(int count, ze_camera_t **cameras);

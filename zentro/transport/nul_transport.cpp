@@ -300,12 +300,12 @@ ze_camera_t *openCamera(const char *path)
 
 namespace zentro {
 
-int NUL_Transport_OpenCameras(ze_camera_t **slot, int *found, const char *sensorPath,
+int NUL_Transport_OpenCameras(ze_camera_t **slot, int room, int *found, const char *sensorPath,
                               const char * /*dllName*/)
 {
     if (found)
         *found = 0;
-    if (!slot || !found || !sensorPath || !sensorPath[0])
+    if (!slot || !found || room < 1 || !sensorPath || !sensorPath[0])
         return CAMERA_SUCCESS;
     ze_camera_t *camera = openCamera(sensorPath);
     if (!camera)

@@ -9,7 +9,7 @@ namespace zentro {
 // Opens one null camera on the ".sdat"/".xsdat" file @sensorPath into *@slot. Returns 0
 // (with *@found 0 for an empty path), or 1 when the file cannot be used; the reason is
 // logged.
-int NUL_Transport_OpenCameras(ze_camera_t **slot, int *found, const char *sensorPath,
+int NUL_Transport_OpenCameras(ze_camera_t **slot, int room, int *found, const char *sensorPath,
                               const char *dllName);
 // Closes and frees the @count listed null cameras. Returns 0.
 int NUL_Transport_CloseCameras(int count, ze_camera_t **cameras);

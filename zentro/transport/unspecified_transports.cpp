@@ -7,7 +7,7 @@
 
 namespace zentro {
 
-int openNoCameras(ze_camera_t ** /*slot*/, int *found, const char * /*sensorPath*/,
+int openNoCameras(ze_camera_t ** /*slot*/, int /*room*/, int *found, const char * /*sensorPath*/,
                   const char * /*dllName*/)
 {
     if (found)

@@ -7,7 +7,8 @@
 namespace zentro {
 
 // The open-cameras function of a row whose transport is absent: finds no camera, returns 0.
-int openNoCameras(ze_camera_t **slot, int *found, const char *sensorPath, const char *dllName);
+int openNoCameras(ze_camera_t **slot, int room, int *found, const char *sensorPath,
+                  const char *dllName);
 // Its close-cameras function: such a row never holds a camera; returns 0.
 int closeNoCameras(int count, ze_camera_t **cameras);
 
