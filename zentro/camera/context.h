@@ -36,7 +36,8 @@ struct ze_transport_ops {
     int (*setNotifyCallback)(ze_camera_t *camera, void *callback, void *user);
     int (*enableDeviceNotification)(ze_camera_t *camera, void *window);
     int (*matchDevChangeMsg)(ze_camera_t *camera, void *message);
-    int (*iniFileCommand)(ze_camera_t *camera, const char *command, const char *arguments);
+    // Offered each preset line; 260 or 261 means the transport consumed it.
+    uint32_t (*iniFileCommand)(ze_camera_t *camera, const char *key, const char *value);
     int (*getDeviceName)(ze_camera_t *camera, char *name, uint32_t size);
     int (*disableDeviceNotification)(ze_camera_t *camera);
     int (*readSystemRegisters)(ze_camera_t *camera, uint32_t a, uint32_t b, uint32_t start,

@@ -16,10 +16,12 @@
 #include "sensor_data/sensor_paths.h"
 #include "sensor_data/sensor_record.h"
 #include "transport/nul_transport.h"
+#include "transport/plugin_transport.h"
 #include "transport/unspecified_transports.h"
 #include "zentro_config.h"
 #include "zentro_modes.h"
 #include "zentro_osal.h"
+#include "zentro_plugin.h"
 
 namespace {
 
@@ -29,7 +31,8 @@ ze_transport_entry_t gTransports[] = {
     {ZE_TRANSPORT_IMAGE_FILE, 0, nullptr, nullptr, zentro::openNoCameras, zentro::closeNoCameras},
     {ZE_TRANSPORT_AVI, 0, nullptr, nullptr, zentro::openNoCameras, zentro::closeNoCameras},
     {ZE_TRANSPORT_USB, 0, nullptr, nullptr, zentro::openNoCameras, zentro::closeNoCameras},
-    {ZE_TRANSPORT_DLL, 0, nullptr, nullptr, zentro::openNoCameras, zentro::closeNoCameras},
+    {ZE_TRANSPORT_DLL, 0, nullptr, nullptr, zentro::DLL_Transport_OpenCameras,
+     zentro::DLL_Transport_CloseCameras},
     {ZE_TRANSPORT_NUL, 0, nullptr, nullptr, zentro::NUL_Transport_OpenCameras,
      zentro::NUL_Transport_CloseCameras},
 };
@@ -177,7 +180,7 @@ bool listedByFilter(const ze_camera_t *camera, const char *dllFilter)
 {
     if (!dllFilter || !dllFilter[0] || camera->transportType != ZE_TRANSPORT_DLL)
         return true;
-    const char *plugin = zentro::pluginFileName(camera);
+    const char *plugin = DLL_Transport_DllName(camera);
     return plugin && strstr(plugin, dllFilter) != nullptr;
 }
 

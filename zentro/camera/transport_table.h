@@ -48,9 +48,6 @@ void forEachOpenNonFileCamera(const std::function<void(int, ze_camera_t *)> &vis
 // True once ze_CancelProbe asked a running sensor search to stop.
 bool probeCancelled();
 
-// The plug-in file of a plug-in camera; nullptr for every other camera.
-const char *pluginFileName(const ze_camera_t *camera);
-
 } // namespace zentro
 
 #endif // ZENTRO_CAMERA_TRANSPORT_TABLE_H

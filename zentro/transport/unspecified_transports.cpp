@@ -1,8 +1,7 @@
 // Rows of the transport table whose transports are not built in: USB evaluation boards, still
-// images, AVI and raw playback, plug-ins. They find no camera, so the table is complete.
+// images, AVI and raw playback. They find no camera, so the table is complete.
 #include "transport/unspecified_transports.h"
 
-#include "camera/transport_table.h"
 #include "zentro_errors.h"
 
 namespace zentro {
@@ -18,12 +17,6 @@ int openNoCameras(ze_camera_t ** /*slot*/, int /*room*/, int *found, const char 
 int closeNoCameras(int /*count*/, ze_camera_t ** /*cameras*/)
 {
     return CAMERA_SUCCESS;
-}
-
-// Without the plug-in transport no camera carries a plug-in record.
-const char *pluginFileName(const ze_camera_t * /*camera*/)
-{
-    return nullptr;
 }
 
 } // namespace zentro

@@ -68,12 +68,19 @@ static void checkOsLayer(void)
     CHECK(ze_Home() != NULL && strstr(ze_SensorData(), "/sensor_data") != NULL);
 }
 
+static void checkPluginAbi(void)
+{
+    CHECK(sizeof(ze_plugin_helpers_t) == ZE_PLUGIN_HELPER_SLOTS * sizeof(void *));
+    CHECK(DLL_Transport_DllName(NULL) == NULL);
+}
+
 int main(void)
 {
     checkErrorTable();
     checkCallbackLog();
     checkConversions();
     checkOsLayer();
+    checkPluginAbi();
     if (failures)
         fprintf(stderr, "%d checks failed\n", failures);
     return failures ? 1 : 0;

@@ -156,4 +156,31 @@ TEST(RecordLayout, CameraFieldsInDeclaredOrder)
     EXPECT_EQ(offsetof(ze_thread_settings_t, regAddrSize), sizeof(void *));
 }
 
+// Plug-ins index the helper table slot by slot: each helper keeps its place.
+TEST(RecordLayout, HelperTableSlotsInTheirOrder)
+{
+    const size_t slot = sizeof(void *);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, getSensor), 0 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, updateImageType), 1 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, errorlog), 2 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, msglog), 3 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, setMode), 4 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, getMode), 5 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, setContext), 6 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, getContext), 7 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, updateFrameSize), 8 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, unSwizzleBuffer1), 9 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, mergeDeepBayer1), 10 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, readReg), 11 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, parseBoardConfigFile), 12 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, currentLogTypes), 13 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, getErrorMessage), 14 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, sleep), 15 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, home), 16 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, freeBoardData), 17 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, getSerdes), 18 * slot);
+    EXPECT_EQ(offsetof(ze_plugin_helpers_t, reserved), 19 * slot);
+    EXPECT_EQ(sizeof(ze_plugin_helpers_t), size_t(ZE_PLUGIN_HELPER_SLOTS) * slot);
+}
+
 } // namespace
