@@ -5,6 +5,7 @@
 #include "zentro_config.h"
 #include "zentro_errors.h"
 #include "zentro_frame.h"
+#include "zentro_identify.h"
 #include "zentro_modes.h"
 #include "zentro_osal.h"
 #include "zentro_reg_access.h"
@@ -13,7 +14,7 @@ namespace {
 
 // Plug-ins keep a pointer to this table: it must never move or change.
 constexpr ze_plugin_helpers_t kHelpers = {
-    .getSensor = nullptr, // _getSensor: filled when identification lands
+    .getSensor = _getSensor,
     .updateImageType = _updateImageType,
     .errorlog = ze_Errorlog,
     .msglog = ze_Msglog,

@@ -17,6 +17,7 @@ inline const std::string required = ZENTRO_TEST_PLUGIN_REQUIRED;
 inline const std::string single = ZENTRO_TEST_PLUGIN_SINGLE;
 inline const std::string multi = ZENTRO_TEST_PLUGIN_MULTI;
 inline const std::string full = ZENTRO_TEST_PLUGIN_FULL;
+inline const std::string identifying = ZENTRO_TEST_PLUGIN_IDENTIFYING;
 inline const std::string initCamera2 = ZENTRO_TEST_PLUGIN_INIT_CAMERA2;
 inline const std::string many = ZENTRO_TEST_PLUGIN_MANY;
 inline const std::string fortyNine = ZENTRO_TEST_PLUGIN_FORTY_NINE;

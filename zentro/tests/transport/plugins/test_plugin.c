@@ -8,6 +8,7 @@
  *   PLUGIN_OPEN_ENTRY     the name of its open entry point (unset: it has none)
  *   PLUGIN_NO_START, PLUGIN_NO_STOP   leaves out StartTransportDLL / StopTransportDLL
  *   PLUGIN_SINGLE_REGISTERS, PLUGIN_MULTI_REGISTERS   one-register / many-register access
+ *   PLUGIN_IDENTIFIES     has the library identify the sensor when it opens a camera
  *   PLUGIN_FULL           every other optional entry point
  *   PLUGIN_MISSING_OBJECT    reads a data object no library defines (cannot be loaded)
  *   PLUGIN_MISSING_FUNCTION  GrabFrameDLL calls a function no library defines
@@ -144,6 +145,11 @@ PLUGIN_EXPORT int PLUGIN_OPEN_ENTRY(ze_camera_t *camera, const char *sensor_path
         return PLUGIN_REFUSAL;
     }
     snprintf(camera->productName, sizeof(camera->productName), "%s camera %d", PLUGIN_NAME, index);
+#ifdef PLUGIN_IDENTIFIES
+    const int identified = helpers->getSensor(camera, sensor_path);
+    if (identified != CAMERA_SUCCESS)
+        return identified;
+#endif
 #ifdef PLUGIN_HELPERS
     struct DeviceContext *device = malloc(sizeof(*device));
     if (!device)
