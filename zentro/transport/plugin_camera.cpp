@@ -2,6 +2,8 @@
 // and its close.
 #include "transport/plugin_camera.h"
 
+#include <cxxabi.h>
+
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -41,6 +43,8 @@ int callGuarded(const char *entry, const char *pluginPath, Call call)
 {
     try {
         return call();
+    } catch (abi::__forced_unwind &) {
+        throw; // a cancelled thread must unwind on
     } catch (...) {
         return ZE_ERRORLOGF(CAMERA_ERROR, "%s of transport DLL `%s` threw an exception", entry,
                             pluginPath);

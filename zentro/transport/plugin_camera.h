@@ -13,7 +13,8 @@ namespace zentro {
 // @descriptionFile is the ".cam" file that named the plug-in, or empty. Returns the open
 // entry point's result; CAMERA_ERROR when the plug-in cannot be loaded or lacks a required
 // entry point (logged, except for a library without an open entry point, which is no
-// plug-in). Whatever the result, the camera is released with DLL_Transport_CloseCamera.
+// plug-in). Whatever the result, the caller releases the camera with
+// DLL_Transport_CloseCamera: asking the plug-in to close it only when it opened.
 int DLL_Transport_InitTransport(ze_camera_t *camera, int index, const char *sensorPath,
                                 const char *descriptionFile, const char *pluginPath);
 
