@@ -101,15 +101,6 @@ TEST(PluginCamerasIndexByIndex, StopsAtTheLibrarysLimitOfCameras)
     EXPECT_EQ(listed, ZE_MAX_CAMERAS);
 }
 
-TEST(PluginCamerasIndexByIndex, TheSensorPathReachesTheOpenEntryPoint)
-{
-    TempDir dir;
-    PluginTrace trace;
-    PluginCameras cameras(plugin::required, dir.path());
-    ASSERT_EQ(cameras.size(), 1u);
-    EXPECT_EQ(trace.lines("OpenCameraDLL").front(), "OpenCameraDLL index 0 path " + dir.path());
-}
-
 // ---- A directory of plug-ins ----
 
 class PluginDirectory : public testing::Test
