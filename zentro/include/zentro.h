@@ -18,5 +18,6 @@
 #include "zentro_reg_access.h"
 #include "zentro_frame.h"
 #include "zentro_identify.h"
+#include "zentro_presets.h"
 
 #endif /* ZENTRO_H */
