@@ -146,9 +146,15 @@ Flow dataTypeCommand(SectionRun &run, std::string_view value)
     return Flow::Continue;
 }
 
-Flow sdatCommand(SectionRun &, std::string_view value)
+Flow sdatCommand(SectionRun &run, std::string_view value)
 {
-    setDefaultSensorFile(std::string(trim(value.substr(0, kMaxSensorFileName))));
+    std::string path(trim(value.substr(0, kMaxSensorFileName)));
+    // A relative name is taken beside the preset, so that it does not depend on the working
+    // directory of whichever program identifies a sensor first.
+    const std::string directory = presetDirectory(run);
+    if (!path.empty() && path.front() != '/' && !directory.empty())
+        path = directory + "/" + path;
+    setDefaultSensorFile(path);
     return Flow::Continue;
 }
 
