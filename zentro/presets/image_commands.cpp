@@ -161,6 +161,11 @@ Flow saveImageCommand(SectionRun &run, std::string_view value)
         reportError(run, "Couldn't allocate memory for SAVE_IMAGE");
         return Flow::Continue;
     }
+    if (run.budget->framesGrabbed >= run.budget->limits.maxFrameGrabs) {
+        reportError(run, "Too many frames grabbed by one preset");
+        return Flow::Continue;
+    }
+    ++run.budget->framesGrabbed;
     if (!grabForSaving(run, buffer, debug))
         return Flow::Continue;
     ze_frame_info_t frame = {};

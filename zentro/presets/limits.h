@@ -15,8 +15,11 @@ struct PresetLimits {
     // Sections one top-level call may run in all: LOADs that fan out (a section loading
     // itself twice) would otherwise run 2^16 sections before the depth check stops them.
     uint32_t maxSectionRuns = 10000;
-    // Result files (SAVE_IMAGE, SAVE_REGS) only by plain name beside the preset file.
-    bool confineResultFiles = false;
+    // Frames SAVE_IMAGE may grab in one top-level call (each grab waits for a frame).
+    uint32_t maxFrameGrabs = 0xFFFFFFFFu;
+    // Files loaded (LOAD) and written (SAVE_IMAGE, SAVE_REGS) only by plain name beside the
+    // preset file.
+    bool confineFiles = false;
 };
 
 PresetLimits presetLimits();

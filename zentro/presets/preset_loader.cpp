@@ -35,6 +35,15 @@ void logNotFound(const std::string &file, const std::string &section)
     ze_ini_error("Preset not found", where.c_str());
 }
 
+constexpr uint32_t kFileTypeBits = 0xF000;
+constexpr uint32_t kRegularFile = 0x8000;
+
+bool isRegularFile(const std::string &path)
+{
+    const uint32_t attributes = osal_get_file_attributes(path.c_str());
+    return attributes != 0xFFFFFFFFu && (attributes & kFileTypeBits) == kRegularFile;
+}
+
 bool handledBy(uint32_t result)
 {
     return result == ZE_INI_HANDLED || result == ZE_INI_HANDLED_ALT;
@@ -117,6 +126,11 @@ uint32_t runSection(ze_camera_t *camera, const std::string &file, const std::str
     }
     ++budget.sectionsRun;
 
+    // Devices and pipes may never end a line or the file: reading one would hang the caller.
+    if (!isRegularFile(file)) {
+        logNotFound(file, section);
+        return INI_LOAD_ERROR;
+    }
     std::vector<char> storage;
     const std::optional<std::vector<std::string_view>> entries =
         readSection(file, section, storage);
@@ -206,6 +220,10 @@ uint32_t loadNested(const SectionRun &run, const std::string &file, const std::s
 {
     std::string path = run.file;
     if (!file.empty()) {
+        if (run.budget->limits.confineFiles && file.find_first_of("/\\") != std::string::npos) {
+            reportError(run, "Preset file must be a plain name in LOAD");
+            return INI_LOAD_ERROR;
+        }
         // A name from "/" on is taken as it stands; others are beside the running file.
         const std::string directory = presetDirectory(run);
         path = file.front() == '/' || directory.empty() ? file : directory + "/" + file;

@@ -10,7 +10,7 @@ std::optional<std::string> resultPath(const SectionRun &run, const std::string &
 {
     const bool hasDirectory =
         name.find('/') != std::string::npos || name.find('\\') != std::string::npos;
-    if (run.budget->limits.confineResultFiles && (hasDirectory || name == "." || name == "..")) {
+    if (run.budget->limits.confineFiles && (hasDirectory || name == "." || name == "..")) {
         const std::string message = std::string("Result file must be a plain name in ") + command;
         reportError(run, message.c_str());
         return std::nullopt;

@@ -15,6 +15,7 @@ namespace zentro::presets {
 struct RunBudget {
     PresetLimits limits;
     uint32_t sectionsRun = 0;
+    uint32_t framesGrabbed = 0;
     bool exhaustedReported = false;
 };
 

@@ -105,6 +105,16 @@ TEST_F(PresetTest, SectionsThatLoadThemselvesEndQuickly)
     EXPECT_TRUE(logged("Too many sections loaded by one preset"));
 }
 
+TEST_F(PresetTest, DevicesAndDirectoriesAreNotReadAsPresets)
+{
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ze_LoadINIPreset(camera(), "/dev/zero", "Test"), INI_LOAD_ERROR);
+    EXPECT_EQ(ze_LoadINIPreset(camera(), dir_.path().c_str(), "Test"), INI_LOAD_ERROR);
+    EXPECT_EQ(run("[Test]\nLOAD = /dev/zero, Test\nLOAD = /dev/null, Test\n"), INI_SUCCESS);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_TRUE(logged("Preset not found: Test in /dev/zero"));
+}
+
 TEST_F(PresetTest, OverlongNamesAndTokensAreRefusedWithMessages)
 {
     const std::string longName(300, 'S');

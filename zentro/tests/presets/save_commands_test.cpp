@@ -63,7 +63,7 @@ TEST_F(PresetTest, SaveImageWritesOneGrabToEveryNamedFile)
 
 TEST_F(PresetTest, ConfinedResultFilesStayBesideThePreset)
 {
-    ScopedPresetLimits limits({.confineResultFiles = true});
+    ScopedPresetLimits limits({.confineFiles = true});
     TempDir elsewhere;
     run("[Test]\nSAVE_REGS = " + elsewhere.file("x.txt") +
         "\nSAVE_IMAGE = ../y.raw\nSAVE_REGS = ok.txt\n");
@@ -71,6 +71,19 @@ TEST_F(PresetTest, ConfinedResultFilesStayBesideThePreset)
     EXPECT_TRUE(logged("Result file must be a plain name in SAVE_REGS"));
     EXPECT_TRUE(logged("Result file must be a plain name in SAVE_IMAGE"));
     EXPECT_TRUE(std::filesystem::exists(dir_.file("ok0000.txt")));
+    preset("[Far]\nREG = 0x3000, 0x0042\n", "beside.ini");
+    run("[Test]\nLOAD = " + dir_.file("beside.ini") + ", Far\nLOAD = beside.ini, Far\n");
+    EXPECT_TRUE(logged("Preset file must be a plain name in LOAD"));
+    EXPECT_EQ(reg("GAIN"), 0x42u);
+}
+
+TEST_F(PresetTest, FrameGrabsAreBoundedByThePresetLimits)
+{
+    ScopedPresetLimits limits({.maxFrameGrabs = 1});
+    run("[Test]\nSAVE_IMAGE = one.raw\nSAVE_IMAGE = two.raw\n");
+    EXPECT_TRUE(std::filesystem::exists(dir_.file("one0000.raw")));
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("two0000.raw")));
+    EXPECT_TRUE(logged("Too many frames grabbed by one preset"));
 }
 
 } // namespace
