@@ -1,5 +1,6 @@
 // Register writes of presets by address (REG, REG_BURST, BITFIELD, VAR, SFR, MEM, IND, FAR)
 // and by name (FIELD_WR).
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -142,19 +143,31 @@ Flow writeFar(SectionRun &run, std::string_view value, uint32_t space)
     return Flow::Continue;
 }
 
+// A plain decimal number with an optional sign and fraction ("-1.25"), the form typed values
+// are written in.
+bool isDecimalText(std::string_view text)
+{
+    if (!text.empty() && (text.front() == '-' || text.front() == '+'))
+        text.remove_prefix(1);
+    const size_t point = text.find('.');
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    const auto digits = [](std::string_view part) {
+        return std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    return !whole.empty() && digits(whole) && digits(fraction);
+}
+
 // A FIELD_WR value: a number, or for registers of a typed value (fixed point, signed,
-// float) text in that type ("1.5").
+// float) a decimal number in that type ("1.5").
 std::optional<uint32_t> fieldValue(std::string_view text, uint32_t dataType, uint32_t mask)
 {
     if (const std::optional<uint32_t> number = validNumber(text))
         return number;
-    if (dataType == ZE_DATATYPE_HEX || dataType == ZE_DATATYPE_UNSIGNED)
+    if (dataType == ZE_DATATYPE_HEX || dataType == ZE_DATATYPE_UNSIGNED || !isDecimalText(text))
         return std::nullopt;
     const std::string owned(text);
-    char *end = nullptr;
-    strtod(owned.c_str(), &end);
-    if (end == owned.c_str() || *end != '\0')
-        return std::nullopt;
     return ze_Str2Int(static_cast<int>(dataType), owned.c_str(), mask);
 }
 
