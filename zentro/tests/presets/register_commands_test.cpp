@@ -189,3 +189,57 @@ TEST_F(BusPresetTest, WriteCommandsOfOtherSpacesReportTheirMistakes)
 
 } // namespace
 } // namespace zentro::test
+
+namespace zentro::test {
+namespace {
+
+// The system-on-chip sample: MCU variables through its window, special-function registers.
+class SystemOnChipPresetTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(cameras.cameras.size(), 1u);
+        ASSERT_EQ(ze_startTransport(cameras[0]), CAMERA_SUCCESS);
+    }
+    uint32_t run(const std::string &text)
+    {
+        writeFile(dir.file("soc.ini"), text);
+        return ze_LoadINIPreset(cameras[0], dir.file("soc.ini").c_str(), "Test");
+    }
+    uint32_t reg(const char *name)
+    {
+        uint32_t value = 0;
+        EXPECT_EQ(ze_ReadSensorRegStr(cameras[0], name, nullptr, &value), CAMERA_SUCCESS) << name;
+        return value;
+    }
+
+    TempDir dir;
+    NullCameras cameras{std::string(ZENTRO_SAMPLE_SENSOR_DIR) + "/zx0016.sdat"};
+    LogCapture log;
+};
+
+TEST_F(SystemOnChipPresetTest, VariablesAndSpecialFunctionRegistersAreWrittenInTheirSpaces)
+{
+    EXPECT_EQ(run("[Test]\nVAR8 = 1, 0x02, 0x05\nVAR = 2, 0x12, 0x0345\nVAR = 2, 0x06, 0x0F, 0x7\n"
+                  "SFR8 = 0x1051, 0xA5\nSFR = 0x1040, 0xF0, 0x3\n"),
+              INI_SUCCESS);
+    EXPECT_EQ(reg("SEQ_MODE"), 0x05u);
+    EXPECT_EQ(reg("AE_LINES"), 0x0345u);
+    EXPECT_EQ(reg("AE_TARGET"), 0x37u); // 0x3C with its low nibble replaced
+    EXPECT_EQ(reg("SFR_PORT_DIR"), 0xA5u);
+    EXPECT_EQ(reg("SFR_WATCHDOG_CTRL"), 0x30u);
+    EXPECT_TRUE(log.lines().empty()) << log.messages().front();
+}
+
+TEST_F(SystemOnChipPresetTest, PagedWritesAndPollsOfVariablesUseTheDatabase)
+{
+    run("[Test]\nREG = 1, 0x10, 0x0140\nREG = 0x11, 0x0120\nPOLL_VAR = 1, 0x04, 0xFF, ==0, "
+        "TIMEOUT=3\n");
+    EXPECT_EQ(reg("AWB_GAIN_RED"), 0x140u);
+    EXPECT_EQ(reg("AWB_GAIN_GREEN"), 0x120u);
+    EXPECT_TRUE(log.lines().empty());
+}
+
+} // namespace
+} // namespace zentro::test
