@@ -9,6 +9,7 @@
 #include "sensor_data/ident_data.h"
 #include "zentro_camera.h"
 #include "zentro_modes.h"
+#include "zentro_presets.h"
 
 namespace zentro {
 class RegisterIndex;
@@ -66,6 +67,8 @@ struct ze_common_context {
     ze_thread_settings_t cameraSettings = {};
 
     ze_transport_ops ops = {};
+    // The application's preset command handler (ze_SetIniCommandHandler); none by default.
+    ze_ini_command_handler_t iniCommandHandler = nullptr;
     // The transport's own record (the null transport's path, a plug-in's record); owned by
     // the transport.
     void *transportRecord = nullptr;

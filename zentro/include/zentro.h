@@ -19,5 +19,6 @@
 #include "zentro_frame.h"
 #include "zentro_identify.h"
 #include "zentro_plugin.h"
+#include "zentro_presets.h"
 
 #endif /* ZENTRO_H */
