@@ -55,8 +55,8 @@ bool offerToHandlers(ze_camera_t *camera, const std::string &key, const std::str
     if (!camera || !camera->context)
         return false;
     const ze_common_context &context = *camera->context;
-    if (context.ops.iniFileCommand && handledBy(static_cast<uint32_t>(context.ops.iniFileCommand(
-                                          camera, key.c_str(), value.c_str()))))
+    if (context.ops.iniFileCommand &&
+        handledBy(context.ops.iniFileCommand(camera, key.c_str(), value.c_str())))
         return true;
     return context.iniCommandHandler &&
            handledBy(context.iniCommandHandler(camera, key.c_str(), value.c_str()));

@@ -203,7 +203,7 @@ uint32_t takeGainLines(ze_camera_t *, const char *key, const char *value)
         return 260;
     return INI_KEY_NOT_SUPPORTED;
 }
-int pluginTakesExposure(ze_camera_t *, const char *, const char *value)
+uint32_t pluginTakesExposure(ze_camera_t *, const char *, const char *value)
 {
     return std::string(value).find("0x3002") != std::string::npos ? 261 : 0;
 }
