@@ -3,6 +3,7 @@
 #include "presets/conditions.h"
 
 #include <array>
+#include <utility>
 
 #include "presets/arguments.h"
 
@@ -118,6 +119,23 @@ std::optional<NamedCondition> splitNamedCondition(std::string_view value, std::s
     parsed.bitfieldName = bitfieldName;
     parsed.conditionText = trim(condition);
     return parsed;
+}
+
+std::optional<MaskedRegisterTest> parseMaskedRegisterTest(std::string_view value)
+{
+    std::optional<std::vector<std::string>> tokens = splitArguments(value);
+    const size_t positional = tokens ? positionalCount(*tokens) : 0;
+    if (positional < 3)
+        return std::nullopt;
+    const bool hasPage = positional >= 4;
+    const size_t first = hasPage ? 1 : 0;
+    const std::optional<uint32_t> page = hasPage ? validNumber((*tokens)[0]) : std::nullopt;
+    const std::optional<uint32_t> address = validNumber((*tokens)[first]);
+    const std::optional<uint32_t> mask = validNumber((*tokens)[first + 1]);
+    const std::optional<Condition> condition = parseCondition((*tokens)[first + 2]);
+    if ((hasPage && !page) || !address || !mask || !condition)
+        return std::nullopt;
+    return MaskedRegisterTest{page, *address, *mask, *condition, std::move(*tokens), first + 3};
 }
 
 } // namespace zentro::presets

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zentro::presets {
 
@@ -26,6 +27,20 @@ std::optional<Condition> parseCondition(std::string_view token);
 
 // Where the operator of @text begins (searched in the same order), or npos.
 size_t operatorPosition(std::string_view text);
+
+// "[page,] address, mask, condition" and the KEY=value clauses behind them, as IF_REG and
+// POLL_REG take them. The page is there when four or more arguments come before the first
+// clause.
+struct MaskedRegisterTest {
+    std::optional<uint32_t> page; // nothing: the section's current page
+    uint32_t address;
+    uint32_t mask;
+    Condition condition;
+    std::vector<std::string> tokens; // every argument; the clauses from clausesAt on
+    size_t clausesAt;
+};
+// Nothing when an argument is missing or not valid.
+std::optional<MaskedRegisterTest> parseMaskedRegisterTest(std::string_view value);
 
 // "REG [, FIELD] condition" with the separating commas optional before the operator.
 struct NamedCondition {

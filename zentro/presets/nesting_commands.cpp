@@ -131,29 +131,19 @@ Flow loadPromCommand(SectionRun &run, std::string_view value)
 Flow ifRegCommand(SectionRun &run, std::string_view value)
 {
     const char *const parseError = "Error parsing IFREG command";
-    const std::optional<std::vector<std::string>> tokens = splitArguments(value);
-    const size_t positional = tokens ? positionalCount(*tokens) : 0;
-    if (positional < 3) {
+    const std::optional<MaskedRegisterTest> test = parseMaskedRegisterTest(value);
+    if (!test) {
         reportError(run, parseError);
         return Flow::Continue;
     }
-    const bool hasPage = positional >= 4;
-    const size_t first = hasPage ? 1 : 0;
-    const std::optional<uint32_t> page = hasPage ? validNumber((*tokens)[0]) : run.page;
-    const std::optional<uint32_t> address = validNumber((*tokens)[first]);
-    const std::optional<uint32_t> mask = validNumber((*tokens)[first + 1]);
-    const std::optional<Condition> condition = parseCondition((*tokens)[first + 2]);
-    if (!page || !address || !mask || !condition) {
-        reportError(run, parseError);
-        return Flow::Continue;
-    }
-    const RegisterAddress where = translateDirect(run.camera, {ZE_SPACE_REG, *page, *address});
-    const std::optional<uint32_t> current = readMasked(run.camera, where, *mask);
+    const RegisterAddress where =
+        translateDirect(run.camera, {ZE_SPACE_REG, test->page.value_or(run.page), test->address});
+    const std::optional<uint32_t> current = readMasked(run.camera, where, test->mask);
     if (!current) {
         reportError(run, parseError);
         return Flow::Continue;
     }
-    branch(run, condition->holds(*current), parseClauses(*tokens, first + 3));
+    branch(run, test->condition.holds(*current), parseClauses(test->tokens, test->clausesAt));
     return Flow::Continue;
 }
 

@@ -86,24 +86,14 @@ Flow runMaskedPoll(SectionRun &run, const MaskedPoll &request, const char *failu
 Flow pollRegCommand(SectionRun &run, std::string_view value)
 {
     const char *const parseError = "Error parsing POLLREG command";
-    const std::optional<std::vector<std::string>> tokens = splitArguments(value);
-    const size_t positional = tokens ? positionalCount(*tokens) : 0;
-    if (positional < 3) {
+    const std::optional<MaskedRegisterTest> test = parseMaskedRegisterTest(value);
+    if (!test) {
         reportError(run, parseError);
         return Flow::Continue;
     }
-    const bool hasPage = positional >= 4;
-    const size_t first = hasPage ? 1 : 0;
-    const std::optional<uint32_t> page = hasPage ? validNumber((*tokens)[0]) : run.page;
-    const std::optional<uint32_t> address = validNumber((*tokens)[first]);
-    const std::optional<uint32_t> mask = validNumber((*tokens)[first + 1]);
-    const std::optional<Condition> condition = parseCondition((*tokens)[first + 2]);
-    if (!page || !address || !mask || !condition) {
-        reportError(run, parseError);
-        return Flow::Continue;
-    }
-    const MaskedPoll request{translateDirect(run.camera, {ZE_SPACE_REG, *page, *address}), *mask,
-                             *condition, timingOf(parseClauses(*tokens, first + 3))};
+    const MaskedPoll request{
+        translateDirect(run.camera, {ZE_SPACE_REG, test->page.value_or(run.page), test->address}),
+        test->mask, test->condition, timingOf(parseClauses(test->tokens, test->clausesAt))};
     return runMaskedPoll(run, request, parseError);
 }
 
