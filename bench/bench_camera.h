@@ -1,8 +1,9 @@
-// A camera record with a common context and nothing else, for benchmarks of the readers.
+// Cameras of the benchmarks: a bare record for the readers, a null camera for access.
 #ifndef ZENTRO_BENCH_CAMERA_H
 #define ZENTRO_BENCH_CAMERA_H
 
 #include <cstdlib>
+#include <string>
 
 #include "zentro.h"
 
@@ -26,6 +27,31 @@ public:
 
 private:
     ze_camera_t camera_{};
+};
+
+// A null camera opened on one sensor-data file (none when it cannot be opened), closed at
+// the end of the scope.
+class NullCamera
+{
+public:
+    explicit NullCamera(const std::string &path)
+    {
+        ze_camera_t *opened[ZE_MAX_CAMERAS] = {};
+        int count = 0;
+        if (ze_OpenCameras2(opened, &count, path.c_str(), ZE_TRANSPORT_NUL, "") == 0 && count > 0)
+            camera_ = opened[0];
+    }
+    ~NullCamera()
+    {
+        if (camera_)
+            ze_CloseCameras2(&camera_, 1);
+    }
+    NullCamera(const NullCamera &) = delete;
+    NullCamera &operator=(const NullCamera &) = delete;
+    ze_camera_t *get() const { return camera_; }
+
+private:
+    ze_camera_t *camera_ = nullptr;
 };
 
 } // namespace zentro::bench

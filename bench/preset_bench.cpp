@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include "bench_camera.h"
 #include "bench_timing.h"
 #include "sensor_data_generator.h"
 #include "zentro.h"
@@ -17,6 +18,7 @@ namespace {
 
 using zentro::bench::DatabaseShape;
 using zentro::bench::Figure;
+using zentro::bench::NullCamera;
 using zentro::bench::timed;
 
 constexpr double kWritesTargetMs = 50;
@@ -27,29 +29,6 @@ struct Options {
     uint32_t registers = 2000;
     uint32_t writes = 10000;
     int repetitions = 5;
-};
-
-class NullCamera
-{
-public:
-    explicit NullCamera(const std::string &path)
-    {
-        ze_camera_t *opened[ZE_MAX_CAMERAS] = {};
-        int count = 0;
-        if (ze_OpenCameras2(opened, &count, path.c_str(), ZE_TRANSPORT_NUL, "") == 0 && count > 0)
-            camera_ = opened[0];
-    }
-    ~NullCamera()
-    {
-        if (camera_)
-            ze_CloseCameras2(&camera_, 1);
-    }
-    NullCamera(const NullCamera &) = delete;
-    NullCamera &operator=(const NullCamera &) = delete;
-    ze_camera_t *get() const { return camera_; }
-
-private:
-    ze_camera_t *camera_ = nullptr;
 };
 
 // Writes a section "[Writes]" of @lines lines, alternately a whole register and a bitfield,

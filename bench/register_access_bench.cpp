@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_camera.h"
 #include "bench_timing.h"
 #include "sensor_data_generator.h"
 #include "zentro.h"
@@ -16,6 +17,7 @@ namespace {
 using zentro::bench::DatabaseShape;
 using zentro::bench::Duration;
 using zentro::bench::Figure;
+using zentro::bench::NullCamera;
 using zentro::bench::timed;
 
 constexpr double kReadTargetMs = 500;
@@ -29,30 +31,6 @@ struct Options {
     uint32_t reads = 1000000;
     uint32_t writes = 100000;
     int repetitions = 5;
-};
-
-// A null camera opened on one sensor-data file, closed at the end of the scope.
-class NullCamera
-{
-public:
-    explicit NullCamera(const std::string &path)
-    {
-        ze_camera_t *opened[ZE_MAX_CAMERAS] = {};
-        int count = 0;
-        if (ze_OpenCameras2(opened, &count, path.c_str(), ZE_TRANSPORT_NUL, "") == 0 && count > 0)
-            camera_ = opened[0];
-    }
-    ~NullCamera()
-    {
-        if (camera_)
-            ze_CloseCameras2(&camera_, 1);
-    }
-    NullCamera(const NullCamera &) = delete;
-    NullCamera &operator=(const NullCamera &) = delete;
-    ze_camera_t *get() const { return camera_; }
-
-private:
-    ze_camera_t *camera_ = nullptr;
 };
 
 // One bitfield write of the run: register, field and value, chosen before the clock runs.
