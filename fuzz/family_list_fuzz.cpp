@@ -28,8 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         ze_sensor_t sensor{};
         zentro::copyText(sensor.partNumber, partNumber);
         const bool found = zentro::lookUpFamily(&sensor, path);
+        // A match always has a family; a failed lookup leaves neither family nor features.
         if (!terminated(sensor.familyName) || !terminated(sensor.features) ||
-            (!found && sensor.familyName[0] != '\0'))
+            found != (sensor.familyName[0] != '\0') || (!found && sensor.features[0] != '\0'))
             __builtin_trap();
     }
     return 0;

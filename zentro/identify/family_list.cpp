@@ -74,7 +74,10 @@ std::string familyListPath()
     return std::string(ze_Home()) + "/bin/familyList.txt";
 }
 
-bool lookUpFamily(ze_sensor_t *sensor, const std::string &path)
+namespace {
+
+// The family list read line by line; see lookUpFamily.
+bool readFamily(ze_sensor_t *sensor, const std::string &path)
 {
     UniqueFile file(osal_fopen(path.c_str(), "r"));
     if (!file) {
@@ -106,6 +109,19 @@ bool lookUpFamily(ze_sensor_t *sensor, const std::string &path)
         copyText(sensor->features, limited(features.value_or("")).c_str());
     }
     return matched;
+}
+
+} // namespace
+
+bool lookUpFamily(ze_sensor_t *sensor, const std::string &path)
+{
+    // A lookup that fails leaves no family behind, nor features that belong to none.
+    const bool found = readFamily(sensor, path);
+    if (!found) {
+        sensor->familyName[0] = '\0';
+        sensor->features[0] = '\0';
+    }
+    return found;
 }
 
 } // namespace zentro

@@ -12,8 +12,9 @@ namespace zentro {
 std::string familyListPath();
 // Copies the family name and features of @sensor's part number from the family list at
 // @path into the record; a later line for the same part number overrides an earlier one.
-// False (logged at debug level) when the file is missing or malformed before a match was
-// found, or when no line names the part number.
+// False (logged at debug level) when the file is missing, when a malformed line stops the
+// reading, or when no line names the part number; the record's family name and features
+// are then empty.
 bool lookUpFamily(ze_sensor_t *sensor, const std::string &path);
 
 } // namespace zentro

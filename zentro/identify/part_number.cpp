@@ -121,8 +121,7 @@ ZE_API int ze_DetectPartNumber(ze_camera_t *camera)
         zentro::applyNamedLists(camera);
     }
     zentro::readHeadboardId(camera);
-    if (!zentro::lookUpFamily(camera->sensor, zentro::familyListPath()))
-        camera->sensor->familyName[0] = '\0';
+    zentro::lookUpFamily(camera->sensor, zentro::familyListPath());
     return CAMERA_SUCCESS;
 }
 

@@ -76,9 +76,12 @@ TEST(FamilyList, MalformedLinesStopTheLookupAndMissingFeaturesAreEmpty)
     EXPECT_STREQ(sensor.features, "");
     EXPECT_EQ(1u, log.occurrences("familyList.txt; didn't find Features"));
 
-    writeFile(path, "ZP-B\nZP-B, Zebra family, HDR\n");
+    // A malformed line after a match fails the lookup: no family, no features are left.
+    writeFile(path, "ZP-B, Zebra family, HDR\nZP-B\n");
     EXPECT_FALSE(lookUpFamily(&sensor, path));
     EXPECT_EQ(1u, log.occurrences("familyList.txt; didn't find Family Name"));
+    EXPECT_STREQ(sensor.familyName, "");
+    EXPECT_STREQ(sensor.features, "");
     writeFile(path, " , Zebra family, HDR\n");
     EXPECT_FALSE(lookUpFamily(&sensor, path));
     EXPECT_EQ(1u, log.occurrences("familyList.txt; didn't find PartNumber"));
