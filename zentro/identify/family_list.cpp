@@ -55,16 +55,19 @@ std::string limited(std::string_view text)
 }
 
 // Reads one line of at most kMaxLineLength characters; the rest of a longer one is
-// dropped. False at the end of the file.
+// dropped, and so is everything from a NUL on (no record text can hold one). False at the
+// end of the file.
 bool readLine(FILE *file, std::string &line)
 {
     line.clear();
+    bool cut = false;
     int c;
     while ((c = getc(file)) != EOF && c != '\n') {
-        if (line.size() < kMaxLineLength)
+        cut = cut || c == '\0' || line.size() == kMaxLineLength;
+        if (!cut)
             line.push_back(static_cast<char>(c));
     }
-    return c != EOF || !line.empty();
+    return c != EOF || !line.empty() || cut;
 }
 
 } // namespace

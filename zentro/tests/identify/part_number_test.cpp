@@ -82,6 +82,10 @@ TEST(FamilyList, MalformedLinesStopTheLookupAndMissingFeaturesAreEmpty)
     EXPECT_EQ(1u, log.occurrences("familyList.txt; didn't find Family Name"));
     EXPECT_STREQ(sensor.familyName, "");
     EXPECT_STREQ(sensor.features, "");
+    // A NUL ends its line: the family name is missing, not an empty text.
+    writeFile(path, std::string("ZP-B, \0\0\0\x0c\n", 11));
+    EXPECT_FALSE(lookUpFamily(&sensor, path));
+    EXPECT_EQ(2u, log.occurrences("familyList.txt; didn't find Family Name"));
     writeFile(path, " , Zebra family, HDR\n");
     EXPECT_FALSE(lookUpFamily(&sensor, path));
     EXPECT_EQ(1u, log.occurrences("familyList.txt; didn't find PartNumber"));
