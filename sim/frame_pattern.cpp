@@ -45,6 +45,10 @@ void drawTestFrame(uint8_t *frame, const PixelFormatInfo &format, uint32_t width
                    uint32_t bytesPerLine, uint32_t frameNumber)
 {
     const uint32_t mask = format.bitDepth >= 32 ? 0xFFFFFFFFu : (1u << format.bitDepth) - 1;
+    // The board's capture unit stores samples narrower than their 16-bit word in its upper
+    // bits; the board plug-in shifts them down on delivery.
+    const unsigned alignment =
+        format.bytesPerPixel == 2 && format.bitDepth < 16 ? 16 - format.bitDepth : 0;
     for (uint32_t y = 0; y < height; ++y) {
         uint8_t *row = frame + static_cast<size_t>(y) * bytesPerLine;
         for (uint32_t x = 0; x < width; ++x) {
@@ -54,6 +58,7 @@ void drawTestFrame(uint8_t *frame, const PixelFormatInfo &format, uint32_t width
             if (format.bytesPerPixel == 1) {
                 row[x] = static_cast<uint8_t>(v);
             } else {
+                v <<= alignment;
                 row[2 * x] = static_cast<uint8_t>(v);
                 row[2 * x + 1] = static_cast<uint8_t>(v >> 8);
             }

@@ -21,7 +21,8 @@ const PixelFormatInfo &defaultPixelFormat(unsigned bitDepth);
 
 // Fills one frame: sample (x, y) of frame n is (x + 2y + n) modulo 2^depth, except that the
 // first four samples of row 0 hold the frame number's bytes, least significant first.
-// Samples of 16-bit formats are little-endian; row padding up to bytesPerLine is zero.
+// Samples of 16-bit words are little-endian and, when narrower than 16 bits, stored in the
+// word's upper bits (a 12-bit sample v is v << 4); row padding up to bytesPerLine is zero.
 void drawTestFrame(uint8_t *frame, const PixelFormatInfo &format, uint32_t width, uint32_t height,
                    uint32_t bytesPerLine, uint32_t frameNumber);
 

@@ -43,9 +43,10 @@ struct mapped_buffer {
     size_t length;
 };
 
+/* A 12-bit sample sits in the upper bits of its little-endian word, as the board stores it. */
 static unsigned sample(const uint8_t *row, unsigned x)
 {
-    return (unsigned)row[2 * x] | (unsigned)row[2 * x + 1] << 8;
+    return ((unsigned)row[2 * x] | (unsigned)row[2 * x + 1] << 8) >> 4;
 }
 
 static unsigned frame_number_of(const uint8_t *frame)

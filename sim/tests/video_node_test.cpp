@@ -219,8 +219,9 @@ TEST_F(VideoNode, UserPointerBuffersReceiveFramesInPlace)
     ASSERT_EQ(rc, 0);
     EXPECT_EQ(b.m.userptr, reinterpret_cast<unsigned long>(memory[b.index].data()));
     const auto &frame = memory[b.index];
-    EXPECT_EQ(frame[0], b.sequence & 0xFF);
-    EXPECT_EQ(frame[32 + 5], (5 + 2 + b.sequence) & 0x3FF);
+    // 10-bit samples sit in the upper bits of their words.
+    EXPECT_EQ(frame[0], (b.sequence & 0xFF) << 6);
+    EXPECT_EQ(frame[32 + 5], ((5 + 2 + b.sequence) & 0x3FF) << 6);
     ::close(fd);
 }
 
@@ -266,10 +267,11 @@ TEST_F(VideoNode, ReadAndStreamingBuffersExcludeEachOther)
     EXPECT_EQ(::read(fd, nowhere, sizeof bytes), -1);
     EXPECT_EQ(errno, EFAULT);
 
-    // A short read gives the start of frame 0 (number, then x + 2y + n) and nothing more.
+    // A short read gives the start of frame 0 (number, then x + 2y + n in the words' upper
+    // 12 bits) and nothing more.
     std::memset(bytes, 0xAB, sizeof bytes);
     ASSERT_EQ(::read(fd, bytes, 10), 10) << std::strerror(errno);
-    const uint8_t start[] = {0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0xAB};
+    const uint8_t start[] = {0, 0, 0, 0, 0, 0, 0, 0, 4 << 4, 0, 0xAB};
     EXPECT_EQ(std::memcmp(bytes, start, sizeof start), 0);
 
     EXPECT_EQ(requestBuffers(fd, 2), -EBUSY);
