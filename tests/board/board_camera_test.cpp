@@ -1,0 +1,265 @@
+// The library opens the board's camera through its plug-in, on the simulated board: sensor
+// identification, failures of the board's devices, and open/grab/close cycles that leak
+// nothing.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <malloc.h>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sim_board.h"
+#include "zentro.h"
+
+namespace {
+
+using boardsim::testing::SimBoard;
+
+constexpr char kSourceDir[] = ZENTRO_SOURCE_DIR;
+constexpr char kPlugin[] = CSITRANSPORT_PLUGIN;
+constexpr uint32_t kPixelBytes = 2;
+constexpr unsigned kCounterSamples = 4;
+
+std::string sampleSensor(const std::string &name)
+{
+    return std::string(kSourceDir) + "/sensor_data/" + name;
+}
+
+std::string sensorDirectory()
+{
+    return std::string(kSourceDir) + "/sensor_data";
+}
+
+// The library home is decided once per process: the source tree is laid out as one (its
+// sensor data, presets and family list).
+class SourceTreeHome : public ::testing::Environment
+{
+public:
+    void SetUp() override { ::setenv("ZE_HOME", kSourceDir, 1); }
+};
+const auto *const kHome = ::testing::AddGlobalTestEnvironment(new SourceTreeHome);
+
+// The cameras of one ze_OpenCameras2 call through the board plug-in, closed at the end.
+class OpenedCameras
+{
+public:
+    explicit OpenedCameras(const std::string &sensorData)
+    {
+        result_ = ze_OpenCameras2(cameras_, &count_, sensorData.c_str(), ZE_TRANSPORT_DLL, kPlugin);
+    }
+    ~OpenedCameras()
+    {
+        if (count_ > 0)
+            ze_CloseCameras2(cameras_, count_);
+    }
+    OpenedCameras(const OpenedCameras &) = delete;
+    OpenedCameras &operator=(const OpenedCameras &) = delete;
+
+    int result() const { return result_; }
+    int count() const { return count_; }
+    ze_camera_t *camera() const { return count_ > 0 ? cameras_[0] : nullptr; }
+
+private:
+    ze_camera_t *cameras_[ZE_MAX_CAMERAS] = {};
+    int count_ = 0;
+    int result_ = 0;
+};
+
+// The error log of one test, in the board directory.
+class ErrorLog
+{
+public:
+    explicit ErrorLog(const SimBoard &board) : path_(board.path("errors.txt"))
+    {
+        ze_OpenErrorLog(ZE_LOG_SEVERE | ZE_LOG_ERROR, path_.c_str());
+    }
+    ~ErrorLog() { ze_CloseErrorLog(); }
+    ErrorLog(const ErrorLog &) = delete;
+    ErrorLog &operator=(const ErrorLog &) = delete;
+
+    std::string text()
+    {
+        ze_CloseErrorLog();
+        std::ifstream in(path_);
+        std::string contents((std::istreambuf_iterator<char>(in)), {});
+        ze_OpenErrorLog(ZE_LOG_SEVERE | ZE_LOG_ERROR, path_.c_str());
+        return contents;
+    }
+
+private:
+    std::string path_;
+};
+
+uint32_t sampleAt(const std::vector<uint8_t> &frame, size_t index)
+{
+    return frame[kPixelBytes * index] | frame[kPixelBytes * index + 1] << 8;
+}
+
+uint32_t frameNumber(const std::vector<uint8_t> &frame)
+{
+    uint32_t number = 0;
+    for (unsigned i = 0; i < kCounterSamples; ++i)
+        number |= (sampleAt(frame, i) & 0xFF) << (8 * i);
+    return number;
+}
+
+std::vector<uint8_t> frameBuffer(const ze_camera_t *camera)
+{
+    const ze_sensor_t *sensor = camera->sensor;
+    return std::vector<uint8_t>(size_t{sensor->imageWidth} * sensor->imageHeight * kPixelBytes);
+}
+
+int grab(ze_camera_t *camera, std::vector<uint8_t> &frame)
+{
+    return ze_grabFrame(camera, frame.data(), static_cast<uint32_t>(frame.size()));
+}
+
+struct SampleSensor {
+    const char *file;
+    const char *board;
+    const char *name;
+    const char *partNumber;
+};
+
+class BoardSensorIdentification : public ::testing::TestWithParam<SampleSensor>
+{
+};
+
+// Each sample sensor is found among all sensor-data files when the board carries it.
+TEST_P(BoardSensorIdentification, FindsTheSensorTheBoardCarries)
+{
+    const SampleSensor &sample = GetParam();
+    SimBoard board("sensor_data = " + sampleSensor(sample.file) + "\n" + sample.board);
+    OpenedCameras opened(sensorDirectory());
+    ASSERT_EQ(opened.result(), 0);
+    ASSERT_EQ(opened.count(), 1);
+    const ze_sensor_t *sensor = opened.camera()->sensor;
+    ASSERT_NE(sensor, nullptr);
+    EXPECT_STREQ(sensor->name, sample.name);
+    EXPECT_STREQ(sensor->partNumber, sample.partNumber);
+    EXPECT_EQ(std::string(sensor->fileName), sampleSensor(sample.file));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Samples, BoardSensorIdentification,
+    ::testing::Values(SampleSensor{"zx0201.sdat", "", "ZX0201", "ZX0201"},
+                      SampleSensor{"zx0042.sdat", "sensor_address = 0x36\nbit_depth = 10\n",
+                                   "ZX0042", "ZX0042"},
+                      SampleSensor{"zx0016.sdat", "sensor_address = 0x48\nbit_depth = 10\n",
+                                   "ZX0016", "ZX0016-CAA"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(BoardCamera, DescribesTheBoardAndGrabsTheTestPattern)
+{
+    SimBoard board;
+    OpenedCameras opened(sensorDirectory());
+    ASSERT_EQ(opened.count(), 1);
+    ze_camera_t *camera = opened.camera();
+    EXPECT_STREQ(camera->productName, "QRB (35.4.1)");
+    EXPECT_NE(std::strstr(camera->transportName, "High Speed MIPI"), nullptr);
+    EXPECT_STREQ(camera->productSerialNumber, "QRB2000001-1421223012345");
+
+    ASSERT_EQ(ze_startTransport(camera), 0);
+    std::vector<uint8_t> frame = frameBuffer(camera);
+    ASSERT_EQ(grab(camera, frame), 0);
+    const uint32_t first = frameNumber(frame);
+    ASSERT_EQ(grab(camera, frame), 0);
+    const uint32_t n = frameNumber(frame);
+    EXPECT_GT(n, first);
+    // The board's upper-aligned 12-bit samples arrive as plain values: (x + 2y + n) mod 4096.
+    const uint32_t width = camera->sensor->imageWidth;
+    for (uint32_t y : {0u, 1u, 599u, 1199u})
+        for (uint32_t x : {4u, 5u, 1000u, 1919u})
+            ASSERT_EQ(sampleAt(frame, size_t{y} * width + x), (x + 2 * y + n) & 0xFFF)
+                << "sample " << x << "," << y;
+    EXPECT_EQ(ze_stopTransport(camera), 0);
+}
+
+TEST(BoardCamera, WithoutAKnownSensorNoCameraOpens)
+{
+    SimBoard board("sensor_address = 0x70\n");
+    ErrorLog log(board);
+    OpenedCameras opened(sensorDirectory());
+    EXPECT_NE(opened.result(), 0);
+    EXPECT_EQ(opened.count(), 0);
+    EXPECT_NE(log.text().find("No matching sdat"), std::string::npos);
+}
+
+TEST(BoardCamera, WithoutTheVideoNodeNoCameraOpens)
+{
+    SimBoard board("video_nodes = 1 2 3\n");
+    ErrorLog log(board);
+    OpenedCameras opened(sensorDirectory());
+    EXPECT_EQ(opened.result(), CAMERA_ERROR);
+    EXPECT_EQ(opened.count(), 0);
+    EXPECT_NE(log.text().find("Camera create failed!"), std::string::npos);
+}
+
+// What the process holds: descriptors, mappings and heap bytes in use.
+struct ProcessHoldings {
+    size_t descriptors = 0;
+    size_t mappings = 0;
+    size_t heapBytes = 0;
+};
+
+size_t countEntries(const char *directory)
+{
+    size_t count = 0;
+    if (DIR *dir = ::opendir(directory)) {
+        while (::readdir(dir) != nullptr)
+            ++count;
+        ::closedir(dir);
+    }
+    return count;
+}
+
+ProcessHoldings holdings()
+{
+    ProcessHoldings now;
+    now.descriptors = countEntries("/proc/self/fd");
+    std::ifstream maps("/proc/self/maps");
+    now.mappings = static_cast<size_t>(
+        std::count(std::istreambuf_iterator<char>(maps), std::istreambuf_iterator<char>(), '\n'));
+    now.heapBytes = ::mallinfo2().uordblks;
+    return now;
+}
+
+bool openGrabClose(const std::string &sensorFile, std::vector<uint8_t> &frame)
+{
+    OpenedCameras opened(sensorFile);
+    if (opened.count() != 1 || !opened.camera()->sensor)
+        return false;
+    ze_camera_t *camera = opened.camera();
+    frame.resize(frameBuffer(camera).size());
+    const bool grabbed = ze_startTransport(camera) == 0 && grab(camera, frame) == 0;
+    ze_stopTransport(camera);
+    return grabbed;
+}
+
+TEST(BoardCamera, OpenGrabCloseCyclesLeakNothing)
+{
+    constexpr int kWarmUp = 10;
+    constexpr int kCycles = 1000;
+    SimBoard board("frame_rate = 1000\n");
+    const std::string sensorFile = sampleSensor("zx0201.sdat");
+    std::vector<uint8_t> frame;
+    for (int i = 0; i < kWarmUp; ++i)
+        ASSERT_TRUE(openGrabClose(sensorFile, frame));
+    frame.shrink_to_fit();
+    const ProcessHoldings before = holdings();
+    for (int i = 0; i < kCycles; ++i)
+        ASSERT_TRUE(openGrabClose(sensorFile, frame)) << "cycle " << i;
+    const ProcessHoldings after = holdings();
+    EXPECT_EQ(after.descriptors, before.descriptors);
+    EXPECT_EQ(after.mappings, before.mappings);
+#if !defined(__SANITIZE_ADDRESS__)
+    // (A sanitized build counts its own heap; LeakSanitizer checks it instead.)
+    EXPECT_EQ(after.heapBytes, before.heapBytes);
+#endif
+}
+
+} // namespace
