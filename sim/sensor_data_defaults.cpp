@@ -1,8 +1,7 @@
-// Register defaults for the simulated sensor.
+// Register layout and defaults of the simulated sensor.
 #include "sensor_data_defaults.h"
 
-#include "state_files.h"
-
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -10,17 +9,14 @@
 #include <sstream>
 #include <strings.h>
 
+#include "state_files.h"
+
 namespace boardsim {
 namespace {
 
-void storeBigEndian(std::vector<uint8_t> &bytes, uint32_t address, uint64_t value, unsigned width)
-{
-    for (unsigned i = 0; i < width; ++i) {
-        const uint32_t at = address + i;
-        if (at < bytes.size())
-            bytes[at] = static_cast<uint8_t>(value >> (8 * (width - 1 - i)));
-    }
-}
+constexpr const char *kChipVersionName = "CHIP_VERSION_REG";
+constexpr const char *kPageSelectName = "ADDR_SPACE_SEL";
+constexpr unsigned kMaxValueBytes = 4;
 
 std::string trim(const std::string &s)
 {
@@ -33,6 +29,11 @@ std::string trim(const std::string &s)
 bool isComment(const std::string &line)
 {
     return line.empty() || line[0] == ';' || line.rfind("//", 0) == 0;
+}
+
+bool sameName(const std::string &a, const char *b)
+{
+    return strcasecmp(a.c_str(), b) == 0;
 }
 
 bool parseInteger(const std::string &text, long long &out)
@@ -62,62 +63,107 @@ std::vector<std::string> braceFields(const std::string &line)
     return fields;
 }
 
+struct AddressSpace {
+    bool plain = true; // a register space, not MCU variables, SFRs or a far device
+    uint32_t id = 0;
+};
+
 struct ParseState {
     std::string section;
     int formatVersion = 1;
-    unsigned dataBytes = 2;
-    std::map<std::string, bool> spaceIsPlain; // address-space name -> register space
-    std::string firstSpace;
+    std::map<std::string, AddressSpace, bool (*)(const std::string &, const std::string &)> spaces{
+        [](const std::string &a, const std::string &b) {
+            return strcasecmp(a.c_str(), b.c_str()) < 0;
+        }};
+    std::optional<AddressSpace> firstSpace;
 };
 
-void readOptional(ParseState &st, const std::string &key, const std::string &value)
+// Type words of the spaces that are not reached as plain registers; every other word is REG.
+bool isPlainType(const std::string &word)
+{
+    for (const char *special : {"MCU", "SFR", "MEM", "IND"})
+        if (sameName(word, special))
+            return false;
+    return strncasecmp(word.c_str(), "FAR", 3) != 0;
+}
+
+void readOptional(ParseState &st, SensorDefaults &out, const std::string &key,
+                  const std::string &value)
 {
     long long n = 0;
     if (!parseInteger(value, n))
         return;
-    if (strcasecmp(key.c_str(), "SDAT_VERSION") == 0)
+    if (sameName(key, "SDAT_VERSION"))
         st.formatVersion = static_cast<int>(n);
-    else if (strcasecmp(key.c_str(), "REG_DATA_SIZE") == 0 && (n == 8 || n == 16 || n == 32))
-        st.dataBytes = static_cast<unsigned>(n / 8);
+    else if (sameName(key, "REG_DATA_SIZE") && (n == 8 || n == 16 || n == 32))
+        out.geometry.dataBytes = static_cast<unsigned>(n / 8);
+    else if (sameName(key, "REG_ADDR_SIZE") && (n == 8 || n == 16 || n == 32))
+        // Addresses beyond 16 bits are not simulated: such a sensor keeps its low 64 KiB.
+        out.geometry.addressBits = n == 8 ? 8 : 16;
 }
 
+// NAME = {TYPE, ID, "text"} or NAME = {ID, "text"} (a register space).
 void readAddressSpace(ParseState &st, const std::string &name, const std::string &line)
 {
     const auto fields = braceFields(line);
     if (fields.empty())
         return;
     long long id = 0;
-    // {ID, "text"} has no type word and means a register space.
-    const bool plain = parseInteger(fields[0], id) || strcasecmp(fields[0].c_str(), "REG") == 0;
-    st.spaceIsPlain[name] = plain;
-    if (st.firstSpace.empty())
-        st.firstSpace = name;
+    AddressSpace space;
+    if (parseInteger(fields[0], id)) {
+        space.id = static_cast<uint32_t>(id);
+    } else {
+        space.plain = isPlainType(fields[0]);
+        if (fields.size() > 1 && parseInteger(fields[1], id))
+            space.id = static_cast<uint32_t>(id);
+    }
+    st.spaces[name] = space;
+    if (!st.firstSpace)
+        st.firstSpace = space;
 }
 
+// The space a register names; one the table lacks is the first space with id 0.
+std::optional<AddressSpace> spaceOf(const ParseState &st, const std::string &name)
+{
+    if (st.spaces.empty())
+        return AddressSpace{};
+    const auto it = st.spaces.find(name);
+    if (it != st.spaces.end())
+        return it->second;
+    return AddressSpace{st.firstSpace->plain, 0};
+}
+
+bool isReadOnly(const std::string &name, const std::string &access)
+{
+    return sameName(name, kChipVersionName) || strncasecmp(access.c_str(), "RO", 2) == 0;
+}
+
+// Version 1: {ADDR, SPACE, MASK, ACCESS, DEFAULT ...}; version 2 adds SPAN after SPACE.
 void readRegister(ParseState &st, const std::string &name, const std::string &line,
                   SensorDefaults &out)
 {
     const auto fields = braceFields(line);
-    const size_t addrIndex = 0, spaceIndex = 1;
-    const size_t defaultIndex = st.formatVersion >= 2 ? 5 : 4;
+    const bool withSpan = st.formatVersion >= 2;
+    const size_t accessIndex = withSpan ? 4 : 3;
+    const size_t defaultIndex = accessIndex + 1;
     if (fields.size() <= defaultIndex)
         return;
-    long long address = 0, value = 0;
-    if (!parseInteger(fields[addrIndex], address) || !parseInteger(fields[defaultIndex], value))
+    long long address = 0, value = 0, span = 1;
+    if (!parseInteger(fields[0], address) || !parseInteger(fields[defaultIndex], value) ||
+        (withSpan && !parseInteger(fields[2], span)))
         return;
-    if (address < 0 || address > 0xFFFF)
+    const auto space = spaceOf(st, fields[1]);
+    if (!space->plain || address < 0 || address >= out.geometry.addressCount() || span < 1)
         return;
-    if (!st.spaceIsPlain.empty()) {
-        const auto it = st.spaceIsPlain.find(fields[spaceIndex]);
-        const bool plain =
-            it != st.spaceIsPlain.end() ? it->second : st.spaceIsPlain[st.firstSpace];
-        if (!plain)
-            return;
-    }
-    storeBigEndian(out.bytes, static_cast<uint32_t>(address), static_cast<uint64_t>(value),
-                   st.dataBytes);
-    if (name == "CHIP_VERSION_REG")
-        out.chipVersionRegister = static_cast<uint16_t>(address);
+    SensorRegister r;
+    r.name = name;
+    r.page = space->id;
+    r.address = static_cast<uint32_t>(address);
+    r.bytes =
+        static_cast<unsigned>(std::min<long long>(span * out.geometry.dataBytes, kMaxValueBytes));
+    r.defaultValue = static_cast<uint32_t>(value);
+    r.readOnly = isReadOnly(name, fields[accessIndex]);
+    out.registers.push_back(r);
 }
 
 void readLine(ParseState &st, const std::string &line, SensorDefaults &out)
@@ -135,14 +181,66 @@ void readLine(ParseState &st, const std::string &line, SensorDefaults &out)
         return; // bitfield lines and stray text carry no register defaults
     const std::string key = trim(line.substr(0, eq));
     if (st.section == "OPTIONAL")
-        readOptional(st, key, trim(line.substr(eq + 1)));
+        readOptional(st, out, key, trim(line.substr(eq + 1)));
     else if (st.section == "ADDR_SPACE")
         readAddressSpace(st, key, line);
     else if (st.section == "REGISTERS")
         readRegister(st, key, line, out);
 }
 
+// Pages exist only behind a page-select register of an 8-bit-address sensor, as the library
+// switches spaces only there; otherwise every register lives in one flat page.
+void placeInPages(SensorDefaults &out)
+{
+    const SensorRegister *select = out.find(kPageSelectName);
+    if (out.geometry.addressBits != 8 || select == nullptr) {
+        for (auto &r : out.registers)
+            r.page = 0;
+        return;
+    }
+    out.pageSelect = PageSelect{select->address};
+    std::vector<SensorRegister> kept;
+    for (auto r : out.registers) {
+        if (r.address >= out.pageSelect->address)
+            r.page = 0; // answers in every page; kept with page 0
+        if (r.page >= kMaxPages)
+            continue;
+        out.pageCount = std::max(out.pageCount, r.page + 1);
+        kept.push_back(std::move(r));
+    }
+    out.registers = std::move(kept);
+}
+
 } // namespace
+
+std::vector<uint8_t> SensorDefaults::image() const
+{
+    const size_t pageBytes = geometry.pageBytes();
+    std::vector<uint8_t> bytes(pageCount * pageBytes, 0);
+    for (const auto &r : registers) {
+        const size_t at = r.address * size_t{geometry.unitBytes()};
+        for (unsigned i = 0; i < r.bytes && at + i < pageBytes; ++i)
+            bytes[r.page * pageBytes + at + i] =
+                static_cast<uint8_t>(r.defaultValue >> (8 * (r.bytes - 1 - i)));
+    }
+    return bytes;
+}
+
+const SensorRegister *SensorDefaults::find(const std::string &name) const
+{
+    for (const auto &r : registers)
+        if (sameName(r.name, name.c_str()))
+            return &r;
+    return nullptr;
+}
+
+const SensorRegister *SensorDefaults::findAt(uint32_t address) const
+{
+    for (const auto &r : registers)
+        if (r.address == address)
+            return &r;
+    return nullptr;
+}
 
 bool loadSensorDefaults(const std::string &path, SensorDefaults &out, std::string &error)
 {
@@ -165,6 +263,7 @@ SensorDefaults parseSensorDefaults(const std::string &text)
         if (!isComment(line))
             readLine(st, line, out);
     }
+    placeInPages(out);
     return out;
 }
 
