@@ -126,6 +126,18 @@ void CaptureDriver::log(const std::string &line) const
         appendLine(directory_ + "/bus.log", line);
 }
 
+void CaptureDriver::setInputClock(uint32_t hertz)
+{
+    state_.inputClock = hertz;
+    save();
+    log("CLOCK " + std::to_string(hertz));
+}
+
+void CaptureDriver::failInputClock(const std::string &argument) const
+{
+    log("CLOCK " + argument + " FAILED");
+}
+
 int CaptureDriver::debugRegister(bool write, v4l2_dbg_register &r)
 {
     if (r.match.type != V4L2_CHIP_MATCH_BRIDGE || r.match.addr != 0)
