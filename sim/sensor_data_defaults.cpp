@@ -63,19 +63,10 @@ std::vector<std::string> braceFields(const std::string &line)
     return fields;
 }
 
-struct AddressSpace {
-    bool plain = true; // a register space, not MCU variables, SFRs or a far device
-    uint32_t id = 0;
-};
-
 struct ParseState {
     std::string section;
     int formatVersion = 1;
-    std::map<std::string, AddressSpace, bool (*)(const std::string &, const std::string &)> spaces{
-        [](const std::string &a, const std::string &b) {
-            return strcasecmp(a.c_str(), b.c_str()) < 0;
-        }};
-    std::optional<AddressSpace> firstSpace;
+    SensorLayoutBuilder layout;
 };
 
 // Type words of the spaces that are not reached as plain registers; every other word is REG.
@@ -87,50 +78,31 @@ bool isPlainType(const std::string &word)
     return strncasecmp(word.c_str(), "FAR", 3) != 0;
 }
 
-void readOptional(ParseState &st, SensorDefaults &out, const std::string &key,
-                  const std::string &value)
+void readOptional(ParseState &st, const std::string &key, const std::string &value)
 {
     long long n = 0;
     if (!parseInteger(value, n))
         return;
     if (sameName(key, "SDAT_VERSION"))
         st.formatVersion = static_cast<int>(n);
-    else if (sameName(key, "REG_DATA_SIZE") && (n == 8 || n == 16 || n == 32))
-        out.geometry.dataBytes = static_cast<unsigned>(n / 8);
-    else if (sameName(key, "REG_ADDR_SIZE") && (n == 8 || n == 16 || n == 32))
-        // Addresses beyond 16 bits are not simulated: such a sensor keeps its low 64 KiB.
-        out.geometry.addressBits = n == 8 ? 8 : 16;
+    else if (sameName(key, "REG_DATA_SIZE"))
+        st.layout.setDataSize(n);
+    else if (sameName(key, "REG_ADDR_SIZE"))
+        st.layout.setAddressSize(n);
 }
 
 // NAME = {TYPE, ID, "text"} or NAME = {ID, "text"} (a register space).
 void readAddressSpace(ParseState &st, const std::string &name, const std::string &line)
 {
     const auto fields = braceFields(line);
+    long long id = 0;
     if (fields.empty())
         return;
-    long long id = 0;
-    AddressSpace space;
-    if (parseInteger(fields[0], id)) {
-        space.id = static_cast<uint32_t>(id);
-    } else {
-        space.plain = isPlainType(fields[0]);
-        if (fields.size() > 1 && parseInteger(fields[1], id))
-            space.id = static_cast<uint32_t>(id);
-    }
-    st.spaces[name] = space;
-    if (!st.firstSpace)
-        st.firstSpace = space;
-}
-
-// The space a register names; one the table lacks is the first space with id 0.
-std::optional<AddressSpace> spaceOf(const ParseState &st, const std::string &name)
-{
-    if (st.spaces.empty())
-        return AddressSpace{};
-    const auto it = st.spaces.find(name);
-    if (it != st.spaces.end())
-        return it->second;
-    return AddressSpace{st.firstSpace->plain, 0};
+    if (parseInteger(fields[0], id))
+        st.layout.addSpace(name, "", id);
+    else
+        st.layout.addSpace(name, fields[0],
+                           fields.size() > 1 && parseInteger(fields[1], id) ? id : 0);
 }
 
 bool isReadOnly(const std::string &name, const std::string &access)
@@ -139,8 +111,7 @@ bool isReadOnly(const std::string &name, const std::string &access)
 }
 
 // Version 1: {ADDR, SPACE, MASK, ACCESS, DEFAULT ...}; version 2 adds SPAN after SPACE.
-void readRegister(ParseState &st, const std::string &name, const std::string &line,
-                  SensorDefaults &out)
+void readRegister(ParseState &st, const std::string &name, const std::string &line)
 {
     const auto fields = braceFields(line);
     const bool withSpan = st.formatVersion >= 2;
@@ -149,24 +120,12 @@ void readRegister(ParseState &st, const std::string &name, const std::string &li
     if (fields.size() <= defaultIndex)
         return;
     long long address = 0, value = 0, span = 1;
-    if (!parseInteger(fields[0], address) || !parseInteger(fields[defaultIndex], value) ||
-        (withSpan && !parseInteger(fields[2], span)))
-        return;
-    const auto space = spaceOf(st, fields[1]);
-    if (!space->plain || address < 0 || address >= out.geometry.addressCount() || span < 1)
-        return;
-    SensorRegister r;
-    r.name = name;
-    r.page = space->id;
-    r.address = static_cast<uint32_t>(address);
-    r.bytes =
-        static_cast<unsigned>(std::min<long long>(span * out.geometry.dataBytes, kMaxValueBytes));
-    r.defaultValue = static_cast<uint32_t>(value);
-    r.readOnly = isReadOnly(name, fields[accessIndex]);
-    out.registers.push_back(r);
+    if (parseInteger(fields[0], address) && parseInteger(fields[defaultIndex], value) &&
+        (!withSpan || parseInteger(fields[2], span)))
+        st.layout.addRegister(name, address, fields[1], span, fields[accessIndex], value);
 }
 
-void readLine(ParseState &st, const std::string &line, SensorDefaults &out)
+void readLine(ParseState &st, const std::string &line)
 {
     if (line[0] == '[') {
         const auto close = line.find(']');
@@ -181,11 +140,11 @@ void readLine(ParseState &st, const std::string &line, SensorDefaults &out)
         return; // bitfield lines and stray text carry no register defaults
     const std::string key = trim(line.substr(0, eq));
     if (st.section == "OPTIONAL")
-        readOptional(st, out, key, trim(line.substr(eq + 1)));
+        readOptional(st, key, trim(line.substr(eq + 1)));
     else if (st.section == "ADDR_SPACE")
         readAddressSpace(st, key, line);
     else if (st.section == "REGISTERS")
-        readRegister(st, key, line, out);
+        readRegister(st, key, line);
 }
 
 // Pages exist only behind a page-select register of an 8-bit-address sensor, as the library
@@ -211,7 +170,69 @@ void placeInPages(SensorDefaults &out)
     out.registers = std::move(kept);
 }
 
+bool isXml(const std::string &contents)
+{
+    const std::string byteOrderMark = "\xEF\xBB\xBF";
+    const size_t start = contents.rfind(byteOrderMark, 0) == 0 ? byteOrderMark.size() : 0;
+    return contents.compare(start, 5, "<?xml") == 0;
+}
+
 } // namespace
+
+bool SensorLayoutBuilder::NoCase::operator()(const std::string &a, const std::string &b) const
+{
+    return strcasecmp(a.c_str(), b.c_str()) < 0;
+}
+
+void SensorLayoutBuilder::setAddressSize(long long bits)
+{
+    // Addresses beyond 16 bits are not simulated: such a sensor keeps its low 64 KiB.
+    if (bits == 8 || bits == 16 || bits == 32)
+        out_.geometry.addressBits = bits == 8 ? 8 : 16;
+}
+
+void SensorLayoutBuilder::setDataSize(long long bits)
+{
+    if (bits == 8 || bits == 16 || bits == 32)
+        out_.geometry.dataBytes = static_cast<unsigned>(bits / 8);
+}
+
+void SensorLayoutBuilder::addSpace(const std::string &name, const std::string &type, long long id)
+{
+    const Space space{isPlainType(type), static_cast<uint32_t>(id)};
+    spaces_[name] = space;
+    if (!firstSpace_)
+        firstSpace_ = space;
+}
+
+void SensorLayoutBuilder::addRegister(const std::string &name, long long address,
+                                      const std::string &spaceName, long long span,
+                                      const std::string &access, long long value)
+{
+    // A space the table lacks is the first space, with id 0.
+    Space space;
+    if (const auto it = spaces_.find(spaceName); it != spaces_.end())
+        space = it->second;
+    else if (firstSpace_)
+        space.plain = firstSpace_->plain;
+    if (!space.plain || address < 0 || address >= out_.geometry.addressCount() || span < 1)
+        return;
+    SensorRegister r;
+    r.name = name;
+    r.page = space.id;
+    r.address = static_cast<uint32_t>(address);
+    r.bytes =
+        static_cast<unsigned>(std::min<long long>(span * out_.geometry.dataBytes, kMaxValueBytes));
+    r.defaultValue = static_cast<uint32_t>(value);
+    r.readOnly = isReadOnly(name, access);
+    out_.registers.push_back(std::move(r));
+}
+
+SensorDefaults SensorLayoutBuilder::finish()
+{
+    placeInPages(out_);
+    return std::move(out_);
+}
 
 std::vector<uint8_t> SensorDefaults::image() const
 {
@@ -253,18 +274,18 @@ bool loadSensorDefaults(const std::string &path, SensorDefaults &out, std::strin
     return true;
 }
 
-SensorDefaults parseSensorDefaults(const std::string &text)
+SensorDefaults parseSensorDefaults(const std::string &contents)
 {
-    SensorDefaults out;
+    if (isXml(contents))
+        return parseSensorDefaultsXml(contents);
     ParseState st;
-    std::istringstream in(text);
+    std::istringstream in(contents);
     for (std::string raw; std::getline(in, raw);) {
         const std::string line = trim(raw);
         if (!isComment(line))
-            readLine(st, line, out);
+            readLine(st, line);
     }
-    placeInPages(out);
-    return out;
+    return st.layout.finish();
 }
 
 } // namespace boardsim

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,11 +54,40 @@ struct SensorDefaults {
     const SensorRegister *findAt(uint32_t address) const;
 };
 
-// Reads the register layout and defaults of a text sensor-data file (registers of plain
-// register spaces at addresses the sensor's address width can reach). Malformed register
-// lines are skipped; false with a message when the file cannot be read.
+// Collects what a sensor-data reader finds: sizes, address spaces and registers. Registers of
+// spaces that are not plain registers (MCU variables, SFRs, far devices), and addresses the
+// sensor's address width cannot reach, are left out.
+class SensorLayoutBuilder
+{
+public:
+    void setAddressSize(long long bits);
+    void setDataSize(long long bits);
+    // type: the space's type word (any word but MCU, SFR, MEM, IND and FAR... means registers).
+    void addSpace(const std::string &name, const std::string &type, long long id);
+    void addRegister(const std::string &name, long long address, const std::string &space,
+                     long long span, const std::string &access, long long value);
+    SensorDefaults finish();
+
+private:
+    struct Space {
+        bool plain = true;
+        uint32_t id = 0;
+    };
+    struct NoCase {
+        bool operator()(const std::string &a, const std::string &b) const;
+    };
+
+    SensorDefaults out_;
+    std::map<std::string, Space, NoCase> spaces_;
+    std::optional<Space> firstSpace_;
+};
+
+// Reads the register layout and defaults of a sensor-data file, text or XML. Malformed lines
+// or elements are skipped; false with a message when the file cannot be read.
 bool loadSensorDefaults(const std::string &path, SensorDefaults &out, std::string &error);
-// The same from the text of such a file.
-SensorDefaults parseSensorDefaults(const std::string &text);
+// The same from the contents of such a file.
+SensorDefaults parseSensorDefaults(const std::string &contents);
+// The same from the contents of an XML sensor-data file.
+SensorDefaults parseSensorDefaultsXml(const std::string &contents);
 
 } // namespace boardsim
