@@ -70,6 +70,30 @@ const Register *find(const std::vector<Register> &registers, const std::string &
     return nullptr;
 }
 
+// Streams into two buffers until both hold a frame, then stops; the second frame's sequence.
+uint32_t captureTwoFrames(int fd)
+{
+    v4l2_requestbuffers req{};
+    req.count = 2;
+    req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    req.memory = V4L2_MEMORY_MMAP;
+    EXPECT_EQ(::ioctl(fd, VIDIOC_REQBUFS, &req), 0) << std::strerror(errno);
+    v4l2_buffer b{};
+    b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    b.memory = V4L2_MEMORY_MMAP;
+    for (b.index = 0; b.index < 2; ++b.index)
+        EXPECT_EQ(::ioctl(fd, VIDIOC_QBUF, &b), 0) << std::strerror(errno);
+    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    EXPECT_EQ(::ioctl(fd, VIDIOC_STREAMON, &type), 0) << std::strerror(errno);
+    for (int i = 0; i < 2; ++i) {
+        pollfd p{fd, POLLIN, 0};
+        EXPECT_EQ(::poll(&p, 1, 5000), 1);
+        EXPECT_EQ(::ioctl(fd, VIDIOC_DQBUF, &b), 0) << std::strerror(errno);
+    }
+    EXPECT_EQ(::ioctl(fd, VIDIOC_STREAMOFF, &type), 0) << std::strerror(errno);
+    return b.sequence;
+}
+
 class SampleSensor : public ::testing::Test
 {
 protected:
@@ -134,28 +158,8 @@ TEST_F(SampleSensor, FramesAreCountedInTheFrameCounter)
     ASSERT_NE(counter, nullptr);
     fd_ = ::open("/dev/video0", O_RDWR);
     ASSERT_GE(fd_, 0);
-    v4l2_requestbuffers req{};
-    req.count = 2;
-    req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    req.memory = V4L2_MEMORY_MMAP;
-    ASSERT_EQ(::ioctl(fd_, VIDIOC_REQBUFS, &req), 0);
-    for (uint32_t i = 0; i < 2; ++i) {
-        v4l2_buffer b{};
-        b.index = i;
-        b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        b.memory = V4L2_MEMORY_MMAP;
-        ASSERT_EQ(::ioctl(fd_, VIDIOC_QBUF, &b), 0) << std::strerror(errno);
-    }
-    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    ASSERT_EQ(::ioctl(fd_, VIDIOC_STREAMON, &type), 0);
-    v4l2_buffer b{};
-    b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    b.memory = V4L2_MEMORY_MMAP;
-    ASSERT_EQ(::ioctl(fd_, VIDIOC_DQBUF, &b), 0);
-    ASSERT_EQ(::ioctl(fd_, VIDIOC_DQBUF, &b), 0);
-    EXPECT_EQ(b.sequence, 1u);
+    EXPECT_EQ(captureTwoFrames(fd_), 1u);
     EXPECT_GE(sensor16(counter->address), 1u); // the second frame or a later one
-    ASSERT_EQ(::ioctl(fd_, VIDIOC_STREAMOFF, &type), 0);
 }
 
 // Every sample sensor of the source tree on a board of its own, at its serial address.
@@ -341,30 +345,7 @@ TEST_P(EverySample, ReadOnlyChipVersionIgnoresWrites)
 TEST_P(EverySample, FrameCounterWithoutADescriptionLineIsTheSensorsFrameCount)
 {
     const FileRegister &counter = reg("FRAME_COUNT");
-    const int fd = channel_->fd();
-    v4l2_requestbuffers req{};
-    req.count = 2;
-    req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    req.memory = V4L2_MEMORY_MMAP;
-    ASSERT_EQ(::ioctl(fd, VIDIOC_REQBUFS, &req), 0);
-    for (uint32_t i = 0; i < 2; ++i) {
-        v4l2_buffer b{};
-        b.index = i;
-        b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        b.memory = V4L2_MEMORY_MMAP;
-        ASSERT_EQ(::ioctl(fd, VIDIOC_QBUF, &b), 0) << std::strerror(errno);
-    }
-    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    ASSERT_EQ(::ioctl(fd, VIDIOC_STREAMON, &type), 0);
-    v4l2_buffer b{};
-    b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    b.memory = V4L2_MEMORY_MMAP;
-    for (int i = 0; i < 2; ++i) {
-        pollfd p{fd, POLLIN, 0};
-        ASSERT_EQ(::poll(&p, 1, 5000), 1);
-        ASSERT_EQ(::ioctl(fd, VIDIOC_DQBUF, &b), 0) << std::strerror(errno);
-    }
-    ASSERT_EQ(::ioctl(fd, VIDIOC_STREAMOFF, &type), 0);
+    EXPECT_GE(captureTwoFrames(channel_->fd()), 1u);
     selectPage(counter.page);
     const uint32_t frames = readWhole(counter);
     EXPECT_GE(frames, 1u);       // the second frame or a later one

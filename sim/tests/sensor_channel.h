@@ -29,10 +29,11 @@ public:
                    const std::vector<uint8_t> &data) const;
     // Sensor reset line (driver property 0xFFF6): true holds the sensor in reset.
     int holdReset(bool held) const;
-
-private:
+    // One debug-register request (op VIDIOC_DBG_G_REGISTER or _S_REGISTER) with these fields;
+    // val is updated from the answer. 0 or a negative errno.
     int request(unsigned long op, uint32_t size, uint64_t reg, uint64_t &val) const;
 
+private:
     int fd_ = -1;
 };
 
