@@ -57,6 +57,8 @@ public:
 
     const BoardDescription &description() const { return description_; }
     const std::string &directory() const { return directory_; }
+    // False when the description could not be read: the board then has no devices.
+    bool usable() const { return usable_; }
     CameraLink link;
     CaptureDriver driver;
     std::unique_ptr<Eeprom> eeprom;

@@ -122,6 +122,21 @@ std::string setDriverVersion(BoardDescription &d, const std::string &v)
     return {};
 }
 
+std::string setFrameCounter(BoardDescription &d, const std::string &v)
+{
+    std::string problem = number(&BoardDescription::frameCounterRegister, 0, 0xFFFE)(d, v);
+    d.frameCounterGiven = problem.empty();
+    return problem;
+}
+
+std::string setClockScript(BoardDescription &d, const std::string &v)
+{
+    if (v != "ok" && v != "fail")
+        return "expected \"ok\" or \"fail\"";
+    d.clockScriptFails = v == "fail";
+    return {};
+}
+
 // The chip name becomes a path component under /dev and /sys: a plain "gpiochipN" only.
 std::string setChipName(BoardDescription &d, const std::string &v)
 {
@@ -144,7 +159,7 @@ const std::map<std::string, Setter> &setters()
         {"width", number(&BoardDescription::width, 1, kMaxFrameDimension)},
         {"height", number(&BoardDescription::height, 1, kMaxFrameDimension)},
         {"bit_depth", number(&BoardDescription::bitDepth, 8, 16)},
-        {"frame_counter_register", number(&BoardDescription::frameCounterRegister, 0, 0xFFFE)},
+        {"frame_counter_register", setFrameCounter},
         {"frame_rate", number(&BoardDescription::frameRate, 1, kMaxFrameRate)},
         {"max_buffers", number(&BoardDescription::maxBuffers, 1, kMaxBuffers)},
         {"serializer_address", optionalAddress(&BoardDescription::serializerAddress)},
@@ -153,6 +168,7 @@ const std::map<std::string, Setter> &setters()
         {"pixel_clock", number(&BoardDescription::pixelClock, 0, UINT32_MAX)},
         {"line_length", number(&BoardDescription::lineLength, 0, UINT32_MAX)},
         {"i2c_speed", number(&BoardDescription::i2cSpeed, 0, UINT32_MAX)},
+        {"clock_script", setClockScript},
         {"i2c_buses", numberList(&BoardDescription::i2cBuses, kMaxI2cBus)},
         {"eeprom_bus", number(&BoardDescription::eepromBus, 0, kMaxI2cBus)},
         {"eeprom_address", number(&BoardDescription::eepromAddress, 1, kMax7BitAddress)},

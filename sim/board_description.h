@@ -20,6 +20,9 @@ struct BoardDescription {
     uint32_t height = 1200;
     uint32_t bitDepth = 12;
     uint16_t frameCounterRegister = 0x303A;
+    // Whether the description names the frame counter; without it the sensor-data file's
+    // FRAME_COUNT register counts (else frameCounterRegister).
+    bool frameCounterGiven = false;
     uint32_t frameRate = 30;
     uint32_t maxBuffers = 8;
     std::optional<uint8_t> serializerAddress;
@@ -29,6 +32,8 @@ struct BoardDescription {
     uint32_t pixelClock = 74250000;
     uint32_t lineLength = 2200;
     uint32_t i2cSpeed = 400000;
+    // The board script that sets the sensor input clock fails (for tests of its callers).
+    bool clockScriptFails = false;
     // Board peripherals.
     std::vector<int> i2cBuses{8};
     int eepromBus = 8;

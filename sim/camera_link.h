@@ -6,6 +6,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace boardsim {
@@ -23,6 +24,8 @@ public:
     // The device that acknowledges a 7-bit address, or nullptr (no device, or sensor in reset).
     BusDevice *answer(uint8_t address);
     BusDevice &sensor() { return *devices_.at(sensorAddress_); }
+    // The sensor's frame counter register follows frame number n (truncated to its width).
+    void countFrame(uint32_t n);
     // The sensor's reset line: while held, the sensor does not answer; on release it comes
     // back with its default register values.
     void setReset(bool held);
@@ -32,7 +35,16 @@ public:
     void reload();
 
 private:
+    struct CounterRegister {
+        uint32_t page = 0;
+        uint32_t address = 0;
+        unsigned bytes = 2;
+    };
+    bool findFrameCounter(const BoardDescription &d, const SensorDefaults &defaults,
+                          const std::string &path, std::string &error);
+
     std::map<uint8_t, std::unique_ptr<BusDevice>> devices_;
+    std::optional<CounterRegister> frameCounter_;
     uint8_t sensorAddress_ = 0;
     bool resetHeld_ = false;
 };

@@ -126,6 +126,18 @@ void CaptureDriver::log(const std::string &line) const
         appendLine(directory_ + "/bus.log", line);
 }
 
+void CaptureDriver::setInputClock(uint32_t hertz)
+{
+    state_.inputClock = hertz;
+    save();
+    log("CLOCK " + std::to_string(hertz));
+}
+
+void CaptureDriver::failInputClock(const std::string &argument) const
+{
+    log("CLOCK " + argument + " FAILED");
+}
+
 int CaptureDriver::debugRegister(bool write, v4l2_dbg_register &r)
 {
     if (r.match.type != V4L2_CHIP_MATCH_BRIDGE || r.match.addr != 0)
@@ -260,12 +272,17 @@ int CaptureDriver::direct(bool write, v4l2_dbg_register &r)
         log(std::string(write ? "S_REGISTER " : "G_REGISTER ") + what + " NACK");
         return -EREMOTEIO;
     }
+    // The address goes on the wire in the device's own address width.
+    if (!device->addressable(address)) {
+        log(std::string(write ? "S_REGISTER " : "G_REGISTER ") + what + " EINVAL");
+        return -EINVAL;
+    }
     if (write) {
         device->write16(address, data);
         log("S_REGISTER " + what + " " + hex(data));
         return 0;
     }
-    const uint16_t value = device->read16(address);
+    const uint16_t value = *device->read16(address);
     r.val = (r.val & ~uint64_t{0xFFFF}) | value;
     log("G_REGISTER " + what + " " + hex(value));
     return 0;
@@ -290,6 +307,10 @@ int CaptureDriver::buffered(bool write, v4l2_dbg_register &r)
     }
     const uint16_t start =
         addressBytes == 2 ? static_cast<uint16_t>(buffer[0] << 8 | buffer[1]) : buffer[0];
+    if (!device->addressable(start)) {
+        log(std::string(write ? "S_BUFFER " : "G_BUFFER ") + what + " " + hex(start) + " EINVAL");
+        return -EINVAL;
+    }
     if (write) {
         device->write(start, buffer + addressBytes, length - addressBytes);
         log("S_BUFFER " + what + " " + hex(start) +
@@ -351,6 +372,7 @@ void CaptureDriver::writeTableToSensor(const std::vector<TableEntry> &entries)
     BusDevice *sensor = link_.answer(state_.i2cAddress);
     if (sensor == nullptr)
         return;
+    // Entries the sensor's address width cannot reach are left out, as the driver would.
     for (const auto &e : entries)
         sensor->write16(e.address, e.value);
 }

@@ -34,6 +34,10 @@ public:
     // A table-apply control set to 1: the stored table's registers go to the sensor.
     int applyControlTable(uint32_t control, int32_t value);
     void log(const std::string &line) const;
+    // The board's sensor clock script: records the sensor's input clock (Hz), or logs a failed
+    // run with the argument it was given.
+    void setInputClock(uint32_t hertz);
+    void failInputClock(const std::string &argument) const;
 
 private:
     int property(bool write, v4l2_dbg_register &r);

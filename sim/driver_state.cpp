@@ -78,6 +78,8 @@ std::string DriverState::serialize() const
     out << "reset_line = " << resetLine << "\n";
     out << "pixel_clock = " << pixelClock << "\n";
     out << "line_length = " << lineLength << "\n";
+    if (inputClock)
+        out << "input_clock = " << *inputClock << "\n";
     out << "version = " << joined(version) << "\n";
     out << "frame_format = " << joined(frameFormat) << "\n";
     out << "image = " << joined(imageProperties) << "\n";
@@ -124,6 +126,8 @@ void DriverState::deserialize(const std::string &text)
             pixelClock = number(value);
         else if (key == "line_length")
             lineLength = number(value);
+        else if (key == "input_clock")
+            inputClock = number(value);
         else if (key == "version")
             parseList(value, version);
         else if (key == "frame_format")

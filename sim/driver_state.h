@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,7 @@ struct DriverState {
     uint32_t resetLine = 1; // 1 = sensor released
     uint32_t pixelClock = 0;
     uint32_t lineLength = 0;
+    std::optional<uint32_t> inputClock; // Hz, set by the board's sensor clock script
     std::array<int32_t, 9> version{};
     std::array<uint32_t, 6> frameFormat{};         // 0xF000..0xF005
     std::array<uint32_t, 5> imageProperties{};     // 0xF000..0xF004

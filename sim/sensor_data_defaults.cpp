@@ -1,8 +1,7 @@
-// Register defaults for the simulated sensor.
+// Register layout and defaults of the simulated sensor.
 #include "sensor_data_defaults.h"
 
-#include "state_files.h"
-
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -10,17 +9,14 @@
 #include <sstream>
 #include <strings.h>
 
+#include "state_files.h"
+
 namespace boardsim {
 namespace {
 
-void storeBigEndian(std::vector<uint8_t> &bytes, uint32_t address, uint64_t value, unsigned width)
-{
-    for (unsigned i = 0; i < width; ++i) {
-        const uint32_t at = address + i;
-        if (at < bytes.size())
-            bytes[at] = static_cast<uint8_t>(value >> (8 * (width - 1 - i)));
-    }
-}
+constexpr const char *kChipVersionName = "CHIP_VERSION_REG";
+constexpr const char *kPageSelectName = "ADDR_SPACE_SEL";
+constexpr unsigned kMaxValueBytes = 4;
 
 std::string trim(const std::string &s)
 {
@@ -33,6 +29,11 @@ std::string trim(const std::string &s)
 bool isComment(const std::string &line)
 {
     return line.empty() || line[0] == ';' || line.rfind("//", 0) == 0;
+}
+
+bool sameName(const std::string &a, const char *b)
+{
+    return strcasecmp(a.c_str(), b) == 0;
 }
 
 bool parseInteger(const std::string &text, long long &out)
@@ -65,62 +66,66 @@ std::vector<std::string> braceFields(const std::string &line)
 struct ParseState {
     std::string section;
     int formatVersion = 1;
-    unsigned dataBytes = 2;
-    std::map<std::string, bool> spaceIsPlain; // address-space name -> register space
-    std::string firstSpace;
+    SensorLayoutBuilder layout;
 };
+
+// Type words of the spaces that are not reached as plain registers; every other word is REG.
+bool isPlainType(const std::string &word)
+{
+    for (const char *special : {"MCU", "SFR", "MEM", "IND"})
+        if (sameName(word, special))
+            return false;
+    return strncasecmp(word.c_str(), "FAR", 3) != 0;
+}
 
 void readOptional(ParseState &st, const std::string &key, const std::string &value)
 {
     long long n = 0;
     if (!parseInteger(value, n))
         return;
-    if (strcasecmp(key.c_str(), "SDAT_VERSION") == 0)
+    if (sameName(key, "SDAT_VERSION"))
         st.formatVersion = static_cast<int>(n);
-    else if (strcasecmp(key.c_str(), "REG_DATA_SIZE") == 0 && (n == 8 || n == 16 || n == 32))
-        st.dataBytes = static_cast<unsigned>(n / 8);
+    else if (sameName(key, "REG_DATA_SIZE"))
+        st.layout.setDataSize(n);
+    else if (sameName(key, "REG_ADDR_SIZE"))
+        st.layout.setAddressSize(n);
 }
 
+// NAME = {TYPE, ID, "text"} or NAME = {ID, "text"} (a register space).
 void readAddressSpace(ParseState &st, const std::string &name, const std::string &line)
 {
     const auto fields = braceFields(line);
+    long long id = 0;
     if (fields.empty())
         return;
-    long long id = 0;
-    // {ID, "text"} has no type word and means a register space.
-    const bool plain = parseInteger(fields[0], id) || strcasecmp(fields[0].c_str(), "REG") == 0;
-    st.spaceIsPlain[name] = plain;
-    if (st.firstSpace.empty())
-        st.firstSpace = name;
+    if (parseInteger(fields[0], id))
+        st.layout.addSpace(name, "", id);
+    else
+        st.layout.addSpace(name, fields[0],
+                           fields.size() > 1 && parseInteger(fields[1], id) ? id : 0);
 }
 
-void readRegister(ParseState &st, const std::string &name, const std::string &line,
-                  SensorDefaults &out)
+bool isReadOnly(const std::string &name, const std::string &access)
+{
+    return sameName(name, kChipVersionName) || strncasecmp(access.c_str(), "RO", 2) == 0;
+}
+
+// Version 1: {ADDR, SPACE, MASK, ACCESS, DEFAULT ...}; version 2 adds SPAN after SPACE.
+void readRegister(ParseState &st, const std::string &name, const std::string &line)
 {
     const auto fields = braceFields(line);
-    const size_t addrIndex = 0, spaceIndex = 1;
-    const size_t defaultIndex = st.formatVersion >= 2 ? 5 : 4;
+    const bool withSpan = st.formatVersion >= 2;
+    const size_t accessIndex = withSpan ? 4 : 3;
+    const size_t defaultIndex = accessIndex + 1;
     if (fields.size() <= defaultIndex)
         return;
-    long long address = 0, value = 0;
-    if (!parseInteger(fields[addrIndex], address) || !parseInteger(fields[defaultIndex], value))
-        return;
-    if (address < 0 || address > 0xFFFF)
-        return;
-    if (!st.spaceIsPlain.empty()) {
-        const auto it = st.spaceIsPlain.find(fields[spaceIndex]);
-        const bool plain =
-            it != st.spaceIsPlain.end() ? it->second : st.spaceIsPlain[st.firstSpace];
-        if (!plain)
-            return;
-    }
-    storeBigEndian(out.bytes, static_cast<uint32_t>(address), static_cast<uint64_t>(value),
-                   st.dataBytes);
-    if (name == "CHIP_VERSION_REG")
-        out.chipVersionRegister = static_cast<uint16_t>(address);
+    long long address = 0, value = 0, span = 1;
+    if (parseInteger(fields[0], address) && parseInteger(fields[defaultIndex], value) &&
+        (!withSpan || parseInteger(fields[2], span)))
+        st.layout.addRegister(name, address, fields[1], span, fields[accessIndex], value);
 }
 
-void readLine(ParseState &st, const std::string &line, SensorDefaults &out)
+void readLine(ParseState &st, const std::string &line)
 {
     if (line[0] == '[') {
         const auto close = line.find(']');
@@ -139,10 +144,124 @@ void readLine(ParseState &st, const std::string &line, SensorDefaults &out)
     else if (st.section == "ADDR_SPACE")
         readAddressSpace(st, key, line);
     else if (st.section == "REGISTERS")
-        readRegister(st, key, line, out);
+        readRegister(st, key, line);
+}
+
+// Pages exist only behind a page-select register of an 8-bit-address sensor, as the library
+// switches spaces only there; otherwise every register lives in one flat page.
+void placeInPages(SensorDefaults &out)
+{
+    const SensorRegister *select = out.find(kPageSelectName);
+    if (out.geometry.addressBits != 8 || select == nullptr) {
+        for (auto &r : out.registers)
+            r.page = 0;
+        return;
+    }
+    out.pageSelect = PageSelect{select->address};
+    std::vector<SensorRegister> kept;
+    for (auto r : out.registers) {
+        if (r.address >= out.pageSelect->address)
+            r.page = 0; // answers in every page; kept with page 0
+        if (r.page >= kMaxPages)
+            continue;
+        out.pageCount = std::max(out.pageCount, r.page + 1);
+        kept.push_back(std::move(r));
+    }
+    out.registers = std::move(kept);
+}
+
+bool isXml(const std::string &contents)
+{
+    const std::string byteOrderMark = "\xEF\xBB\xBF";
+    const size_t start = contents.rfind(byteOrderMark, 0) == 0 ? byteOrderMark.size() : 0;
+    return contents.compare(start, 5, "<?xml") == 0;
 }
 
 } // namespace
+
+bool SensorLayoutBuilder::NoCase::operator()(const std::string &a, const std::string &b) const
+{
+    return strcasecmp(a.c_str(), b.c_str()) < 0;
+}
+
+void SensorLayoutBuilder::setAddressSize(long long bits)
+{
+    // Addresses beyond 16 bits are not simulated: such a sensor keeps its low 64 KiB.
+    if (bits == 8 || bits == 16 || bits == 32)
+        out_.geometry.addressBits = bits == 8 ? 8 : 16;
+}
+
+void SensorLayoutBuilder::setDataSize(long long bits)
+{
+    if (bits == 8 || bits == 16 || bits == 32)
+        out_.geometry.dataBytes = static_cast<unsigned>(bits / 8);
+}
+
+void SensorLayoutBuilder::addSpace(const std::string &name, const std::string &type, long long id)
+{
+    const Space space{isPlainType(type), static_cast<uint32_t>(id)};
+    spaces_[name] = space;
+    if (!firstSpace_)
+        firstSpace_ = space;
+}
+
+void SensorLayoutBuilder::addRegister(const std::string &name, long long address,
+                                      const std::string &spaceName, long long span,
+                                      const std::string &access, long long value)
+{
+    // A space the table lacks is the first space, with id 0.
+    Space space;
+    if (const auto it = spaces_.find(spaceName); it != spaces_.end())
+        space = it->second;
+    else if (firstSpace_)
+        space.plain = firstSpace_->plain;
+    if (!space.plain || address < 0 || address >= out_.geometry.addressCount() || span < 1)
+        return;
+    SensorRegister r;
+    r.name = name;
+    r.page = space.id;
+    r.address = static_cast<uint32_t>(address);
+    r.bytes =
+        static_cast<unsigned>(std::min<long long>(span * out_.geometry.dataBytes, kMaxValueBytes));
+    r.defaultValue = static_cast<uint32_t>(value);
+    r.readOnly = isReadOnly(name, access);
+    out_.registers.push_back(std::move(r));
+}
+
+SensorDefaults SensorLayoutBuilder::finish()
+{
+    placeInPages(out_);
+    return std::move(out_);
+}
+
+std::vector<uint8_t> SensorDefaults::image() const
+{
+    const size_t pageBytes = geometry.pageBytes();
+    std::vector<uint8_t> bytes(pageCount * pageBytes, 0);
+    for (const auto &r : registers) {
+        const size_t at = r.address * size_t{geometry.unitBytes()};
+        for (unsigned i = 0; i < r.bytes && at + i < pageBytes; ++i)
+            bytes[r.page * pageBytes + at + i] =
+                static_cast<uint8_t>(r.defaultValue >> (8 * (r.bytes - 1 - i)));
+    }
+    return bytes;
+}
+
+const SensorRegister *SensorDefaults::find(const std::string &name) const
+{
+    for (const auto &r : registers)
+        if (sameName(r.name, name.c_str()))
+            return &r;
+    return nullptr;
+}
+
+const SensorRegister *SensorDefaults::findAt(uint32_t address) const
+{
+    for (const auto &r : registers)
+        if (r.address == address)
+            return &r;
+    return nullptr;
+}
 
 bool loadSensorDefaults(const std::string &path, SensorDefaults &out, std::string &error)
 {
@@ -155,17 +274,18 @@ bool loadSensorDefaults(const std::string &path, SensorDefaults &out, std::strin
     return true;
 }
 
-SensorDefaults parseSensorDefaults(const std::string &text)
+SensorDefaults parseSensorDefaults(const std::string &contents)
 {
-    SensorDefaults out;
+    if (isXml(contents))
+        return parseSensorDefaultsXml(contents);
     ParseState st;
-    std::istringstream in(text);
+    std::istringstream in(contents);
     for (std::string raw; std::getline(in, raw);) {
         const std::string line = trim(raw);
         if (!isComment(line))
-            readLine(st, line, out);
+            readLine(st, line);
     }
-    return out;
+    return st.layout.finish();
 }
 
 } // namespace boardsim

@@ -521,8 +521,7 @@ void VideoNodeFile::produceFrame()
     if (board_.link.resetHeld())
         return;
     const uint32_t frame = sequence_++;
-    board_.link.sensor().setInternal16(board_.description().frameCounterRegister,
-                                       static_cast<uint16_t>(frame));
+    board_.link.countFrame(frame);
     if (queued_.empty())
         return; // no buffer: the frame is dropped, as by a driver
     const uint32_t index = queued_.front();

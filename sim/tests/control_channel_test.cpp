@@ -1,16 +1,20 @@
 // The simulated capture driver's control channel, driven with raw debug-register requests.
 #include "sim_board.h"
 
+#include "sensor_channel.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/videodev2.h>
+#include <memory>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
 
+using boardsim::testing::SensorChannel;
 using boardsim::testing::SimBoard;
 
 constexpr uint8_t kSensor = 0x10;
@@ -26,24 +30,14 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(boardsim::testing::simulatorLoaded()) << "run with libboardsim preloaded";
-        fd_ = ::open("/dev/video0", O_RDWR | O_NONBLOCK);
-        ASSERT_GE(fd_, 0) << std::strerror(errno);
-    }
-    void TearDown() override
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
+        channel_ = std::make_unique<SensorChannel>();
+        ASSERT_TRUE(channel_->valid()) << std::strerror(errno);
+        fd_ = channel_->fd();
     }
 
     int request(unsigned long op, uint32_t size, uint64_t reg, uint64_t &val)
     {
-        v4l2_dbg_register r{};
-        r.size = size;
-        r.reg = reg;
-        r.val = val;
-        const int rc = ::ioctl(fd_, op, &r);
-        val = r.val;
-        return rc < 0 ? -errno : rc;
+        return channel_->request(op, size, reg, val);
     }
     int read16(uint8_t slave, uint16_t address, uint16_t &value)
     {
@@ -101,6 +95,7 @@ protected:
     }
 
     SimBoard board_;
+    std::unique_ptr<SensorChannel> channel_;
     int fd_ = -1;
 };
 
