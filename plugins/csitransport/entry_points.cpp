@@ -102,6 +102,8 @@ int openCamera(ze_camera_t *camera, const char *sensorPath)
     V4L2_Camera &device = *context->device;
     if (!device.IsOpened() && !device.Create(g_videoNum))
         return refuse(logError(CAMERA_ERROR, "Camera create failed!\n", "OpenCameraDLL", __LINE__));
+    // Register accesses compare their bus address with the one the device points at now.
+    context->busAddress = uint32_t{device.I2CAddress()} << 1;
     describeCamera(camera, device.Version());
     if (sensorPath != nullptr && std::strcmp(sensorPath, kNoSensorPath) == 0) {
         context.release();

@@ -112,7 +112,13 @@ bool RestartStreaming(ze_camera_t *camera, DeviceContext &c)
         sensor->imageWidth != 0 && sensor->imageHeight != 0)
         RequestFrameSize(c, sensor->imageWidth, sensor->imageHeight);
     device.RestartDriver();
-    if (!CheckSettings(camera, c) || !device.ReInitialize())
+    if (!CheckSettings(camera, c))
+        return false;
+    // The bit depth may have changed the pixel size since the frame size was set: the rows
+    // are laid out again for the pixel size the stream will have.
+    if (device.RequestedWidth() != 0)
+        LayoutChannel(c, 0, device.RequestedWidth());
+    if (!device.ReInitialize())
         return false;
     if (!device.StartStream()) {
         std::printf("\t\tStream Failed!\n");

@@ -78,7 +78,7 @@ int64_t readByte(const Access &a, uint32_t address)
 {
     const int rc = a.addressBits == kBits8 ? a.device.ReadSensor8(static_cast<uint8_t>(address))
                                            : a.device.ReadSensor8(static_cast<uint16_t>(address));
-    return rc < 0 ? rc : rc & kByteMask;
+    return rc < 0 ? int64_t{rc} : int64_t{rc & static_cast<int>(kByteMask)};
 }
 
 int64_t writeOne(const Access &a, uint32_t address, uint32_t value)
@@ -102,7 +102,7 @@ int64_t readOne(const Access &a, uint32_t address)
         return readByte(a, address);
     case kBits16: {
         const int rc = a.device.ReadSensor16(at);
-        return rc < 0 ? rc : rc & kWordMask;
+        return rc < 0 ? int64_t{rc} : int64_t{rc & static_cast<int>(kWordMask)};
     }
     default:
         return a.device.ReadSensor32(at);
