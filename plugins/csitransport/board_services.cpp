@@ -17,6 +17,13 @@ constexpr int kModuleSerialLength = 13;
 constexpr const char *kScriptsFolder = "/scripts/";
 constexpr const char *kClockScript = "set_input_sensor_clock.py ";
 
+std::string inputClockCommand(uint32_t frequency)
+{
+    const char *home = g_helper != nullptr && g_helper->home != nullptr ? g_helper->home() : "";
+    return std::string("python3 ") + (home ? home : "") + kScriptsFolder + kClockScript +
+           std::to_string(frequency);
+}
+
 } // namespace
 
 std::string ReadSerialNumber(I2CDevice &eeprom)
@@ -33,16 +40,9 @@ std::string ReadSerialNumber(I2CDevice &eeprom)
     return serial;
 }
 
-std::string InputClockCommand(uint32_t frequency)
-{
-    const char *home = g_helper != nullptr && g_helper->home != nullptr ? g_helper->home() : "";
-    return std::string("python3 ") + (home ? home : "") + kScriptsFolder + kClockScript +
-           std::to_string(frequency);
-}
-
 bool SetInputClock(uint32_t frequency)
 {
-    const std::string command = InputClockCommand(frequency);
+    const std::string command = inputClockCommand(frequency);
     std::fflush(stdout);
     if (std::system(command.c_str()) != 0) {
         std::printf("Python Command Failed\n");

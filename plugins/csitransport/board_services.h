@@ -9,8 +9,7 @@ class I2CDevice;
 // The board serial number from the EEPROM's serial-number record ("<10 chars>-<13 chars>");
 // also printed on standard output.
 std::string ReadSerialNumber(I2CDevice &eeprom);
-// Has the board script set the sensor input clock to @frequency Hz; false when it failed
-// ("Python Command Failed" is printed then).
+// Has the board script set the sensor input clock to @frequency Hz: runs
+// "python3 <library home>/scripts/set_input_sensor_clock.py <frequency>"; false when it
+// failed ("Python Command Failed" is printed then).
 bool SetInputClock(uint32_t frequency);
-// The command line SetInputClock runs.
-std::string InputClockCommand(uint32_t frequency);

@@ -162,4 +162,64 @@ TEST_F(CsiTransportGrab, TheBufferSizeFollowsThePaddedRows)
     EXPECT_EQ(camera()->sensor->imageBytes, 1024u * 2 * kHeight);
 }
 
+TEST_F(CsiTransportGrab, StreamingModeStopsAndRestartsTheStream)
+{
+    constexpr uint32_t kModeStreaming = 112;
+    resetTo(1920, 16);
+    grab();
+    ASSERT_EQ(ze_setMode(camera(), kModeStreaming, 0), CAMERA_SUCCESS);
+    EXPECT_EQ(grab(CAMERA_ERROR).front(), 0xFF);
+    ASSERT_EQ(ze_setMode(camera(), kModeStreaming, 1), CAMERA_SUCCESS);
+    const FrameLayout layout{1920, kHeight, 3840, 2, 16, 0};
+    EXPECT_TRUE(matchingFrameNumber(grab().data(), layout).has_value());
+}
+
+TEST_F(CsiTransportGrab, AFormatResetTakesTheNextFrameSize)
+{
+    constexpr uint32_t kModeFormatReset = 115;
+    resetTo(1920, 16);
+    grab();
+    // The first request only arms the reset: the stream goes on.
+    ASSERT_EQ(ze_setMode(camera(), kModeFormatReset, 1), CAMERA_SUCCESS);
+    grab();
+    EXPECT_EQ(board_.driverState().at("format.video0"), "1920 1200 GR16 3840");
+    ASSERT_EQ(ze_setMode(camera(), kModeFormatReset, 1), CAMERA_SUCCESS);
+    ASSERT_EQ(ze_updateFrameSize(camera(), 1000, kHeight, 0, 0), CAMERA_SUCCESS);
+    const auto frame = grab();
+    EXPECT_EQ(board_.driverState().at("format.video0"), "1000 1200 GR16 2048");
+    const FrameLayout layout{1000, kHeight, 2000, 2, 16, 0};
+    EXPECT_TRUE(matchingFrameNumber(frame.data(), layout).has_value());
+}
+
+TEST_F(CsiTransportGrab, TwoVirtualChannelsAreDeliveredBackToBack)
+{
+    constexpr uint32_t kFirstHeight = 1200, kSecondHeight = 600, kWidth = 1920;
+    ze_sensor_t &sensor = *camera()->sensor;
+    sensor.vcWidth[0] = sensor.vcWidth[1] = kWidth;
+    sensor.vcHeight[0] = kFirstHeight;
+    sensor.vcHeight[1] = kSecondHeight;
+    sensor.vcImageType[0] = sensor.vcImageType[1] = 28; // 16-bit Bayer
+    ASSERT_EQ(ze_setMode(camera(), ZE_RX_VCDT_DEMUX, 1), CAMERA_SUCCESS);
+    resetTo(kWidth, 16);
+    const size_t firstBytes = size_t{kWidth} * 2 * kFirstHeight;
+    const size_t secondBytes = size_t{kWidth} * 2 * kSecondHeight;
+    std::vector<uint8_t> frame(firstBytes + secondBytes, 0x5A);
+    ASSERT_EQ(ze_grabFrame(camera(), frame.data(), static_cast<uint32_t>(frame.size())),
+              CAMERA_SUCCESS);
+    const auto state = board_.driverState();
+    EXPECT_EQ(state.at("format.video0"), "1920 1200 GR16 3840");
+    EXPECT_EQ(state.at("format.video3"), "1920 600 GR16 3840");
+    const FrameLayout first{kWidth, kFirstHeight, 3840, 2, 16, 0};
+    const FrameLayout second{kWidth, kSecondHeight, 3840, 2, 16, 0};
+    EXPECT_TRUE(matchingFrameNumber(frame.data(), first).has_value());
+    EXPECT_TRUE(matchingFrameNumber(frame.data() + firstBytes, second).has_value());
+    ze_frame_info_t info{};
+    ASSERT_EQ(ze_getFrameData(camera(), &info), CAMERA_SUCCESS);
+    EXPECT_EQ(info.vcOffset[0], 0u);
+    EXPECT_EQ(info.vcBytes[0], firstBytes);
+    EXPECT_EQ(info.vcOffset[1], firstBytes);
+    EXPECT_EQ(info.vcBytes[1], secondBytes);
+    EXPECT_EQ(info.bytesReturned, firstBytes + secondBytes);
+}
+
 } // namespace
