@@ -10,22 +10,14 @@
 
 namespace {
 
-using boardsim::testing::SimBoard;
 using csi::testing::FrameLayout;
 using csi::testing::matchingFrameNumber;
-using csi::testing::PluginCamera;
 
 constexpr uint32_t kHeight = 1200;
 
-class CsiTransportGrab : public ::testing::Test
+class CsiTransportGrab : public csi::testing::OpenedCameraTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(boardsim::testing::simulatorLoaded()) << "run with libboardsim preloaded";
-        camera_ = std::make_unique<PluginCamera>();
-        ASSERT_EQ(camera_->count, 1);
-    }
     void TearDown() override { quiet(false); }
     // Keeps the driver's chatter out of the test's output while @on.
     void quiet(bool on)
@@ -36,8 +28,6 @@ protected:
             ::testing::internal::GetCapturedStderr();
         quiet_ = on;
     }
-    ze_camera_t *camera() const { return camera_->get(); }
-
     // A sensor reset and a new frame size, after which the next grab sets the stream up.
     void resetTo(uint32_t width, uint32_t bitDepth)
     {
@@ -55,8 +45,6 @@ protected:
         return frame;
     }
 
-    SimBoard board_;
-    std::unique_ptr<PluginCamera> camera_;
     bool quiet_ = false;
 };
 

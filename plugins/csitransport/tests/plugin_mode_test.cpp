@@ -5,32 +5,20 @@
 
 namespace {
 
-using boardsim::testing::SimBoard;
 using csi::testing::clockRuns;
 using csi::testing::gpioLine;
-using csi::testing::PluginCamera;
 
 constexpr uint32_t kModeLaneRate = 108;
 
-class CsiTransportModes : public ::testing::Test
+class CsiTransportModes : public csi::testing::OpenedCameraTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(boardsim::testing::simulatorLoaded()) << "run with libboardsim preloaded";
-        camera_ = std::make_unique<PluginCamera>();
-        ASSERT_EQ(camera_->count, 1);
-    }
-    ze_camera_t *camera() const { return camera_->get(); }
     uint32_t mode(uint32_t number) const
     {
         uint32_t value = 0xDEADBEEF;
         EXPECT_EQ(ze_getMode(camera(), number, &value), CAMERA_SUCCESS);
         return value;
     }
-
-    SimBoard board_;
-    std::unique_ptr<PluginCamera> camera_;
 };
 
 TEST_F(CsiTransportModes, InputClockIsClampedToWhatTheBoardCanMake)

@@ -86,25 +86,26 @@ TEST_F(CsiTransportOpen, NoSensorPathOpensTheDeviceWithoutASensor)
     EXPECT_TRUE(std::all_of(buffer.begin(), buffer.end(), [](uint8_t b) { return b == 0x11; }));
 }
 
-TEST_F(CsiTransportOpen, AMissingSecondChannelNodeRefusesTheCamera)
+// Opening on a board described by @description is refused with @code, logging @message.
+void expectRefused(const std::string &description, int code, const std::string &message)
 {
-    SimBoard board("video_nodes = 0 1 2\n");
+    SimBoard board(description);
     LoggedErrors errors;
     PluginCamera camera;
-    EXPECT_EQ(camera.result, CAMERA_ERROR);
+    EXPECT_EQ(camera.result, code);
     EXPECT_EQ(camera.count, 0);
-    EXPECT_TRUE(contains(errors.messages(), "Camera create failed!\n"));
+    EXPECT_TRUE(contains(errors.messages(), message));
+}
+
+TEST_F(CsiTransportOpen, AMissingSecondChannelNodeRefusesTheCamera)
+{
+    expectRefused("video_nodes = 0 1 2\n", CAMERA_ERROR, "Camera create failed!\n");
 }
 
 TEST_F(CsiTransportOpen, ASensorOffItsFileAddressIsNotIdentified)
 {
     // The driver knows the sensor at 0x30; the only file with this chip says 0x10 (0x20).
-    SimBoard board("sensor_address = 0x30\n");
-    LoggedErrors errors;
-    PluginCamera camera;
-    EXPECT_NE(camera.result, CAMERA_SUCCESS);
-    EXPECT_EQ(camera.count, 0);
-    EXPECT_TRUE(contains(errors.messages(), "No matching sdat"));
+    expectRefused("sensor_address = 0x30\n", SENSOR_DOES_NOT_MATCH, "No matching sdat");
 }
 
 TEST_F(CsiTransportOpen, AFailingClockScriptIsReported)

@@ -9,7 +9,6 @@
 namespace {
 
 using boardsim::testing::SimBoard;
-using csi::testing::PluginCamera;
 
 constexpr uint32_t kSensorBus = 0x20; // write address of the sensor at 0x10
 constexpr uint32_t kAbsentBus = 0x40;
@@ -20,20 +19,14 @@ bool logged(const SimBoard &board, const std::string &line)
     return std::find(log.begin(), log.end(), line) != log.end();
 }
 
-class CsiTransportRegisters : public ::testing::Test
+class CsiTransportRegisters : public csi::testing::OpenedCameraTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(boardsim::testing::simulatorLoaded()) << "run with libboardsim preloaded";
-        camera_ = std::make_unique<PluginCamera>();
-        ASSERT_EQ(camera_->count, 1);
+        OpenedCameraTest::SetUp();
         board_.clearBusLog();
     }
-    ze_camera_t *camera() const { return camera_->get(); }
-
-    SimBoard board_;
-    std::unique_ptr<PluginCamera> camera_;
 };
 
 TEST_F(CsiTransportRegisters, RegistersByNameTravelToTheSensor)

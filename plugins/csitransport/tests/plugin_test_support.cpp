@@ -1,8 +1,6 @@
 // Support of the libcsitransport tests.
 #include "plugin_test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -77,6 +75,13 @@ PluginCamera::~PluginCamera()
 {
     if (count > 0)
         ze_CloseCameras2(cameras, count);
+}
+
+void OpenedCameraTest::SetUp()
+{
+    ASSERT_TRUE(boardsim::testing::simulatorLoaded()) << "run with libboardsim preloaded";
+    camera_ = std::make_unique<PluginCamera>();
+    ASSERT_EQ(camera_->count, 1);
 }
 
 LoggedErrors::LoggedErrors()

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include <memory>
+
 #include "sim_board.h"
 #include "zentro.h"
 
@@ -34,6 +38,17 @@ public:
     int result = 0;
     int count = 0;
     ze_camera_t *cameras[ZE_MAX_CAMERAS] = {};
+};
+
+// A fresh simulated board with the camera opened on it for each test.
+class OpenedCameraTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    ze_camera_t *camera() const { return camera_->get(); }
+
+    boardsim::testing::SimBoard board_;
+    std::unique_ptr<PluginCamera> camera_;
 };
 
 // The library's error log for the scope of the object: the messages logged.
