@@ -23,7 +23,7 @@ constexpr uint32_t kMaxInputClock = 37090909;
 constexpr uint32_t kHzPerKHz = 1000;
 constexpr uint32_t kMinLanes = 2;
 constexpr uint32_t kDefaultLanes = 4;
-constexpr uint32_t kNoVirtualChannel = 2; // SetDisVirtual: channels 0 to 2
+constexpr uint32_t kHighestOutputChannel = 2; // SetDisVirtual: channels 0 to 2
 constexpr uint16_t kLineLengthRegister = 0x300C;
 constexpr uint16_t kLineLengthFallbackRegister = 0x0342;
 constexpr uint32_t kUnreadable16 = 0xFFFF;
@@ -136,7 +136,7 @@ int applyMode(ze_camera_t *camera, DeviceContext &c, uint32_t mode, uint32_t val
 {
     switch (mode) {
     case ZE_RX_VIRTUAL_CHANNEL:
-        c.device->SetDisVirtual(value > kNoVirtualChannel ? 0 : static_cast<int>(value));
+        c.device->SetDisVirtual(value > kHighestOutputChannel ? 0 : static_cast<int>(value));
         return CAMERA_SUCCESS;
     case ZE_SENSOR_RESET:
         setSensorReset(c, value);
