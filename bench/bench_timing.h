@@ -56,9 +56,13 @@ public:
     }
     double medianWallMs() const { return median(wall_); }
     double medianCpuMs() const { return median(cpu_); }
+    double bestWallMs() const
+    {
+        return wall_.empty() ? 0 : *std::min_element(wall_.begin(), wall_.end());
+    }
     void print(const char *what, double target = 0) const
     {
-        const double best = wall_.empty() ? 0 : *std::min_element(wall_.begin(), wall_.end());
+        const double best = bestWallMs();
         printf("%-38s wall median %7.2f min %7.2f   cpu median %7.2f ms", what, medianWallMs(),
                best, medianCpuMs());
         if (target > 0)

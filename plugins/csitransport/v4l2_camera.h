@@ -2,11 +2,15 @@
 #pragma once
 
 #include "driver_protocol.h"
+#include "mapped_buffer.h"
 #include "unique_fd.h"
+
+#include <linux/videodev2.h>
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class V4L2_Camera
 {
@@ -19,10 +23,44 @@ public:
     V4L2_Camera(const V4L2_Camera &) = delete;
     V4L2_Camera &operator=(const V4L2_Camera &) = delete;
 
+    static constexpr uint32_t kBufferCount = 3; // buffers asked for per channel
+    static constexpr uint32_t kMinBuffers = 2;  // fewer cannot keep the driver fed
+
     // Node management.
     bool Create(int index);
     bool CloseDriver();
     void SetFD(int channel);
+    bool SwitchDevice(int index);
+    bool ResetDriver();
+
+    // Formats, buffers and streaming of the current channel / of every channel in use.
+    bool initCaps();
+    bool initFormats();
+    bool initMMap();
+    bool FreeMMap();
+    bool CleanDevice();
+    bool ReInitialize();
+    bool UnInitialize();
+    bool StartStream();
+    bool StopStream();
+
+    // Capture cycle: wait for one frame per channel (time-out in ms, counted in whole
+    // seconds), dequeue it, and give every channel's frame back.
+    bool CaptureFrames(uint32_t timeoutMs);
+    int ReadFrame();
+    int ReleaseFrame();
+
+    // Two-channel mode: channel 1 is the second virtual channel of the same link.
+    bool InitVirtual();
+    void CleanVirtual() { virtualMode = false; }
+    void SetNumVirtual(int n) { numVirtual = n == 2 ? 2 : 1; }
+    void SetDisVirtual(int n) { disVirtual = n >= 0 && n <= 2 ? n : 0; }
+    void SetVirtualSize(const uint32_t widths[kChannels], const uint32_t heights[kChannels],
+                        const uint32_t imageTypes[kChannels]);
+    void SetRequestedSize(uint32_t width, uint32_t height);
+    void SetStrideVal(int channel, uint32_t bytes);
+    void ResetFormat() { formatReset = true; }
+    void ChangeMipiCam(int index) { deviceChanged = index != deviceIndex; }
 
     // Control channel. Results are negative errno values on failure (-121: no acknowledge).
     int xioctl(unsigned long request, void *arg);
@@ -74,7 +112,26 @@ public:
     // State the plug-in reads.
     int Descriptor() const { return fd; }
     bool IsOpened() const { return opened; }
+    bool IsStreaming() const { return streaming; }
     bool NeedsReinit() const { return needsReinit; }
+    bool DeviceChanged() const { return deviceChanged; }
+    bool VirtualMode() const { return virtualMode; }
+    bool FormatReset() const { return formatReset; }
+    int NumVirtual() const { return numVirtual; }
+    int DisVirtual() const { return disVirtual; }
+    int DeviceIndex() const { return deviceIndex; }
+    int PreviousDeviceIndex() const { return previousDeviceIndex; }
+    uint32_t RequestedWidth() const { return requestedWidth; }
+    uint32_t RequestedHeight() const { return requestedHeight; }
+    uint32_t ActiveWidth() const { return activeWidth; }
+    uint32_t ActiveHeight() const { return activeHeight; }
+    uint32_t Stride(int c) const { return stride[c]; }
+    uint32_t VirtualFormat(int c) const { return virtualFormat[c]; }
+    // The last dequeued frame of channel @c (mapped driver memory) and its byte count.
+    const uint8_t *LastFrame(int c) const { return lastFrame[c]; }
+    uint64_t BytesUsed(int c) const { return bytesUsed[c]; }
+    const v4l2_buffer &LastBuffer(int c) const { return lastBuffer[c]; }
+    size_t BufferCount(int c) const { return buffers[c].size(); }
     uint8_t I2CAddress() const { return i2cAddress; }
     uint32_t I2CSpeed() const { return i2cSpeed; }
     int BytesPerPixel() const { return bytesPerPixel; }
@@ -83,12 +140,15 @@ public:
     uint32_t PixelClock() const { return pixelClock; }
     const qrb_kernel_version &Version() const { return *version; }
     const std::string &DevicePath() const { return devicePath; }
-    void SetNumVirtual(int n) { numVirtual = n == 2 ? 2 : 1; }
 
 private:
     int transfer(unsigned long request, const char *name, uint8_t slave, uint32_t addressBytes,
                  uint32_t length, uint8_t *buffer);
     int writeGroupProperty(uint16_t group, uint16_t property, uint32_t value);
+    bool initChannel(uint32_t width, uint32_t height, uint32_t format);
+    bool queueAll();
+    bool waitForFrame(uint32_t timeoutMs);
+    void dropBuffers(int channel);
     int setExtendedControl(uint32_t id, int32_t value, const char *name, unsigned long request,
                            int32_t *result);
 
@@ -96,14 +156,32 @@ private:
     int numVirtual = 1;
     int bytesPerPixel = 2;
     int deviceIndex;
+    int previousDeviceIndex;
     int channel = 0;
     bool opened = false;
+    bool streaming = false;
     bool needsReinit = false;
+    bool deviceChanged = false;
+    bool virtualMode = false;
+    bool formatReset = false;
     uint8_t i2cAddress = 0x10;
     uint32_t i2cSpeed = 400000;
+    uint32_t requestedWidth = 0, requestedHeight = 0;
+    uint32_t activeWidth = 0, activeHeight = 0;
     uint32_t pixelFormat;
     uint32_t lineLength = 0, pixelClock = 0;
+    uint32_t stride[kChannels] = {};
+    uint64_t bytesUsed[kChannels] = {};
+    uint32_t virtualFormat[kChannels] = {};
+    uint32_t virtualWidth[kChannels] = {};
+    uint32_t virtualHeight[kChannels] = {};
     UniqueFd fds[kChannels];
+    const uint8_t *lastFrame[kChannels] = {};
+    std::vector<MappedBuffer> buffers[kChannels];
+    // One record per channel, so that each channel gives back its own dequeued buffer.
+    v4l2_buffer lastBuffer[kChannels] = {};
+    bool requeued[kChannels] = {true, true};
+    int disVirtual = 0;
     std::unique_ptr<qrb_kernel_version> version;
     std::string devicePath = "/dev/video0";
 };
