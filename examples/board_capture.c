@@ -123,9 +123,8 @@ static void describe(ze_camera_t *camera)
         printf("Board      serial number %s\n", camera->productSerialNumber);
     printf("Sensor     %s, part number %s\n", sensor->name, sensor->partNumber);
     printf("File       %s\n", sensor->fileName);
-    printf("Image      %u x %u, %s, %u bits per pixel, %u bytes per frame\n",
-           sensor->imageWidth, sensor->imageHeight, imageType, sensor->bitsPerPixel,
-           sensor->imageBytes);
+    printf("Image      %u x %u, %s, %u bits per pixel, %u bytes per frame\n", sensor->imageWidth,
+           sensor->imageHeight, imageType, sensor->bitsPerPixel, sensor->imageBytes);
     printf("Bus        address 0x%02X, %u-bit register addresses, %u-bit data, %d registers\n",
            sensor->shipBaseAddr, sensor->regAddrSize, sensor->regDataSize, sensor->regCount);
 }
@@ -150,8 +149,8 @@ static int applySetting(ze_camera_t *camera, const struct setting *setting)
                 ze_getErrorMessage(result));
         return result;
     }
-    printf("Register   %s%s%s = 0x%X (was 0x%X)%s\n", setting->reg, dot, setting->bitfield,
-           after, before, after == setting->value ? "" : ", not the value written");
+    printf("Register   %s%s%s = 0x%X (was 0x%X)%s\n", setting->reg, dot, setting->bitfield, after,
+           before, after == setting->value ? "" : ", not the value written");
     return after == setting->value ? 0 : CAMERA_ERROR;
 }
 
@@ -190,8 +189,8 @@ static int savePng(const char *path, const uint8_t *frame, uint32_t width, uint3
     for (uint32_t y = 0; y < height; ++y) {
         const uint8_t *source = frame + (size_t)y * width * pixelBytes;
         for (uint32_t x = 0; x < width; ++x) {
-            uint32_t sample = pixelBytes == 1 ? source[x]
-                                              : (uint32_t)(source[2 * x] | source[2 * x + 1] << 8);
+            uint32_t sample =
+                pixelBytes == 1 ? source[x] : (uint32_t)(source[2 * x] | source[2 * x + 1] << 8);
             sample = (sample << scale) & 0xFFFF;
             row[2 * x] = (uint8_t)(sample >> 8); /* PNG samples are big-endian */
             row[2 * x + 1] = (uint8_t)sample;
@@ -242,7 +241,13 @@ static int run(ze_camera_t *camera, const struct options *options)
         fprintf(stderr, "no memory for a frame of %u bytes\n", size);
         return 1;
     }
-    int result = ze_startTransport(camera);
+    /* The board's camera streams once its sensor has been through a reset: hold the sensor in
+     * reset, release it, and the next grab sets the capture up again. */
+    int result = ze_setMode(camera, ZE_SENSOR_RESET, 1);
+    if (result == 0)
+        result = ze_setMode(camera, ZE_SENSOR_RESET, 0);
+    if (result == 0)
+        result = ze_startTransport(camera);
     if (result == 0)
         result = grabFrames(camera, frame, size, options->frames);
     ze_stopTransport(camera);

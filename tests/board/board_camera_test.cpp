@@ -1,6 +1,6 @@
 // The library opens the board's camera through its plug-in, on the simulated board: sensor
-// identification, failures of the board's devices, and open/grab/close cycles that leak
-// nothing.
+// identification of every sample sensor, capture failures, and open/grab/close cycles that
+// leak nothing.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -69,31 +69,6 @@ private:
     int result_ = 0;
 };
 
-// The error log of one test, in the board directory.
-class ErrorLog
-{
-public:
-    explicit ErrorLog(const SimBoard &board) : path_(board.path("errors.txt"))
-    {
-        ze_OpenErrorLog(ZE_LOG_SEVERE | ZE_LOG_ERROR, path_.c_str());
-    }
-    ~ErrorLog() { ze_CloseErrorLog(); }
-    ErrorLog(const ErrorLog &) = delete;
-    ErrorLog &operator=(const ErrorLog &) = delete;
-
-    std::string text()
-    {
-        ze_CloseErrorLog();
-        std::ifstream in(path_);
-        std::string contents((std::istreambuf_iterator<char>(in)), {});
-        ze_OpenErrorLog(ZE_LOG_SEVERE | ZE_LOG_ERROR, path_.c_str());
-        return contents;
-    }
-
-private:
-    std::string path_;
-};
-
 uint32_t sampleAt(const std::vector<uint8_t> &frame, size_t index)
 {
     return frame[kPixelBytes * index] | frame[kPixelBytes * index + 1] << 8;
@@ -118,12 +93,24 @@ int grab(ze_camera_t *camera, std::vector<uint8_t> &frame)
     return ze_grabFrame(camera, frame.data(), static_cast<uint32_t>(frame.size()));
 }
 
+// The board's camera streams once its sensor has been through a reset.
+bool startStreaming(ze_camera_t *camera)
+{
+    return ze_setMode(camera, ZE_SENSOR_RESET, 1) == 0 &&
+           ze_setMode(camera, ZE_SENSOR_RESET, 0) == 0 && ze_startTransport(camera) == 0;
+}
+
 struct SampleSensor {
     const char *file;
     const char *board;
     const char *name;
     const char *partNumber;
 };
+
+void PrintTo(const SampleSensor &sample, std::ostream *out)
+{
+    *out << sample.file;
+}
 
 class BoardSensorIdentification : public ::testing::TestWithParam<SampleSensor>
 {
@@ -153,50 +140,47 @@ INSTANTIATE_TEST_SUITE_P(
                                    "ZX0016", "ZX0016-CAA"}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST(BoardCamera, DescribesTheBoardAndGrabsTheTestPattern)
+// A failed capture is reported, and a sensor reset brings the camera back.
+void expectFailedGrabThenRecovery(ze_camera_t *camera, const char *message)
 {
-    SimBoard board;
+    std::vector<uint8_t> frame = frameBuffer(camera);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(grab(camera, frame), CAMERA_ERROR);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find(message), std::string::npos);
+    ASSERT_TRUE(startStreaming(camera));
+    EXPECT_EQ(grab(camera, frame), CAMERA_SUCCESS);
+    EXPECT_EQ(sampleAt(frame, 4), (4 + frameNumber(frame)) & 0xFFF);
+}
+
+TEST(BoardCameraFaults, ASensorThatStopsSendingTimesOut)
+{
+    SimBoard board("stall_after_frames = 2\n");
     OpenedCameras opened(sensorDirectory());
     ASSERT_EQ(opened.count(), 1);
     ze_camera_t *camera = opened.camera();
-    EXPECT_STREQ(camera->productName, "QRB (35.4.1)");
-    EXPECT_NE(std::strstr(camera->transportName, "High Speed MIPI"), nullptr);
-    EXPECT_STREQ(camera->productSerialNumber, "QRB2000001-1421223012345");
-
-    ASSERT_EQ(ze_startTransport(camera), 0);
+    ASSERT_TRUE(startStreaming(camera));
     std::vector<uint8_t> frame = frameBuffer(camera);
-    ASSERT_EQ(grab(camera, frame), 0);
-    const uint32_t first = frameNumber(frame);
-    ASSERT_EQ(grab(camera, frame), 0);
-    const uint32_t n = frameNumber(frame);
-    EXPECT_GT(n, first);
-    // The board's upper-aligned 12-bit samples arrive as plain values: (x + 2y + n) mod 4096.
-    const uint32_t width = camera->sensor->imageWidth;
-    for (uint32_t y : {0u, 1u, 599u, 1199u})
-        for (uint32_t x : {4u, 5u, 1000u, 1919u})
-            ASSERT_EQ(sampleAt(frame, size_t{y} * width + x), (x + 2 * y + n) & 0xFFF)
-                << "sample " << x << "," << y;
-    EXPECT_EQ(ze_stopTransport(camera), 0);
+    ASSERT_EQ(grab(camera, frame), CAMERA_SUCCESS);
+    ASSERT_EQ(grab(camera, frame), CAMERA_SUCCESS);
+    // Five one-second waits, then the grab gives up.
+    expectFailedGrabThenRecovery(camera, "v4l2 -- tried 5 times (channel 0)...");
 }
 
-TEST(BoardCamera, WithoutAKnownSensorNoCameraOpens)
+TEST(BoardCameraFaults, ANodeThatFailsMidStreamEndsTheGrab)
 {
-    SimBoard board("sensor_address = 0x70\n");
-    ErrorLog log(board);
+    SimBoard board("fail_after_frames = 3\n");
     OpenedCameras opened(sensorDirectory());
-    EXPECT_NE(opened.result(), 0);
-    EXPECT_EQ(opened.count(), 0);
-    EXPECT_NE(log.text().find("No matching sdat"), std::string::npos);
-}
-
-TEST(BoardCamera, WithoutTheVideoNodeNoCameraOpens)
-{
-    SimBoard board("video_nodes = 1 2 3\n");
-    ErrorLog log(board);
-    OpenedCameras opened(sensorDirectory());
-    EXPECT_EQ(opened.result(), CAMERA_ERROR);
-    EXPECT_EQ(opened.count(), 0);
-    EXPECT_NE(log.text().find("Camera create failed!"), std::string::npos);
+    ASSERT_EQ(opened.count(), 1);
+    ze_camera_t *camera = opened.camera();
+    ASSERT_TRUE(startStreaming(camera));
+    std::vector<uint8_t> frame = frameBuffer(camera);
+    uint32_t previous = 0;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(grab(camera, frame), CAMERA_SUCCESS) << "frame " << i;
+        EXPECT_TRUE(i == 0 || frameNumber(frame) > previous);
+        previous = frameNumber(frame);
+    }
+    expectFailedGrabThenRecovery(camera, "v4l2 -- ReadFrame() failed (errno=5)");
 }
 
 // What the process holds: descriptors, mappings and heap bytes in use.
@@ -235,7 +219,7 @@ bool openGrabClose(const std::string &sensorFile, std::vector<uint8_t> &frame)
         return false;
     ze_camera_t *camera = opened.camera();
     frame.resize(frameBuffer(camera).size());
-    const bool grabbed = ze_startTransport(camera) == 0 && grab(camera, frame) == 0;
+    const bool grabbed = startStreaming(camera) && grab(camera, frame) == 0;
     ze_stopTransport(camera);
     return grabbed;
 }
@@ -257,8 +241,11 @@ TEST(BoardCamera, OpenGrabCloseCyclesLeakNothing)
     EXPECT_EQ(after.descriptors, before.descriptors);
     EXPECT_EQ(after.mappings, before.mappings);
 #if !defined(__SANITIZE_ADDRESS__)
-    // (A sanitized build counts its own heap; LeakSanitizer checks it instead.)
-    EXPECT_EQ(after.heapBytes, before.heapBytes);
+    // The allocator's per-thread caches move the count by a few KiB; a leak of any record,
+    // name or buffer per cycle would show as tens of KiB or more. (A sanitized build counts
+    // its own heap; LeakSanitizer checks it for every unreachable byte instead.)
+    constexpr size_t kAllocatorSlack = 32 * 1024;
+    EXPECT_LT(after.heapBytes, before.heapBytes + kAllocatorSlack);
 #endif
 }
 

@@ -61,7 +61,7 @@ TEST_F(CsiTransportGrab, ThousandPixelRowsArePaddedByTheDriverAndCroppedBack)
     const auto frame = grab();
     // The driver was asked for 1024-pixel (2048-byte) rows.
     EXPECT_EQ(board_.driverState().at("format.video0"), "1000 1200 BA12 2048");
-    const FrameLayout layout{1000, kHeight, 2000, 2, 12, 4};
+    const FrameLayout layout{1000, kHeight, 2000, 2, 12, 0};
     EXPECT_TRUE(matchingFrameNumber(frame.data(), layout).has_value());
     ze_frame_info_t info{};
     ASSERT_EQ(ze_getFrameData(camera(), &info), CAMERA_SUCCESS);
@@ -74,7 +74,7 @@ TEST_F(CsiTransportGrab, RowsOnTheAlignmentNeedNoPadding)
     resetTo(1920, 12);
     const auto frame = grab();
     EXPECT_EQ(board_.driverState().at("format.video0"), "1920 1200 BA12 3840");
-    const FrameLayout layout{1920, kHeight, 3840, 2, 12, 4};
+    const FrameLayout layout{1920, kHeight, 3840, 2, 12, 0};
     EXPECT_TRUE(matchingFrameNumber(frame.data(), layout).has_value());
 }
 
@@ -82,18 +82,17 @@ TEST_F(CsiTransportGrab, EachBitDepthIsShiftedToItsOwnRange)
 {
     const struct {
         uint32_t bitDepth, width, bytesPerSample;
-        unsigned shift;
         const char *format;
-    } cases[] = {{10, 1000, 2, 6, "1000 1200 BA10 2048"},
-                 {14, 1000, 2, 2, "1000 1200 pgEE 2048"},
-                 {16, 1000, 2, 0, "1000 1200 GR16 2048"},
-                 {8, 1000, 1, 0, "1000 1200 GRBG 1024"}};
+    } cases[] = {{10, 1000, 2, "1000 1200 BA10 2048"},
+                 {14, 1000, 2, "1000 1200 pgEE 2048"},
+                 {16, 1000, 2, "1000 1200 GR16 2048"},
+                 {8, 1000, 1, "1000 1200 GRBG 1024"}};
     for (const auto &c : cases) {
         resetTo(c.width, c.bitDepth);
         const auto frame = grab();
         EXPECT_EQ(board_.driverState().at("format.video0"), c.format);
         const FrameLayout layout{c.width,          kHeight,    size_t{c.width} * c.bytesPerSample,
-                                 c.bytesPerSample, c.bitDepth, c.shift};
+                                 c.bytesPerSample, c.bitDepth, 0};
         EXPECT_TRUE(matchingFrameNumber(frame.data(), layout).has_value())
             << "bit depth " << c.bitDepth;
     }

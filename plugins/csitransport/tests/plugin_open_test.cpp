@@ -110,14 +110,13 @@ TEST_F(CsiTransportOpen, ASensorOffItsFileAddressIsNotIdentified)
 
 TEST_F(CsiTransportOpen, AFailingClockScriptIsReported)
 {
-    SimBoard board;
-    board.writeFile("clock.fail", "");
+    SimBoard board("clock_script = fail\n");
     CaptureStdout();
     PluginCamera camera;
     const std::string printed = GetCapturedStdout();
     EXPECT_EQ(camera.result, CAMERA_SUCCESS);
     EXPECT_NE(printed.find("Python Command Failed\n"), std::string::npos);
-    EXPECT_TRUE(clockRuns(board).empty());
+    EXPECT_EQ(clockRuns(board), std::vector<std::string>{"27000000 FAILED"});
 }
 
 // Entry points called directly, as a plug-in loader would.

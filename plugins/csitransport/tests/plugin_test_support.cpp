@@ -6,18 +6,10 @@
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <string_view>
 
 namespace csi::testing {
 namespace {
-
-constexpr const char *kClockScript = R"(import os, sys
-board = os.environ.get("ZE_SIM_DIR", "")
-if board and os.path.exists(os.path.join(board, "clock.fail")):
-    sys.exit(3)
-if board:
-    with open(os.path.join(board, "clock.log"), "a") as log:
-        log.write(" ".join(sys.argv[1:]) + "\n")
-)";
 
 // The home is decided once per process by the library, so it is made once, before any test.
 class HomeEnvironment : public ::testing::Environment
@@ -28,8 +20,6 @@ public:
         std::string pattern = (std::filesystem::temp_directory_path() / "csihome.XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         home_ = pattern;
-        std::filesystem::create_directories(home_ + "/scripts");
-        std::ofstream(home_ + "/scripts/set_input_sensor_clock.py") << kClockScript;
         ::setenv("ZE_HOME", home_.c_str(), 1);
     }
     void TearDown() override
@@ -120,7 +110,12 @@ std::string gpioLine(const boardsim::testing::SimBoard &board, unsigned offset)
 
 std::vector<std::string> clockRuns(const boardsim::testing::SimBoard &board)
 {
-    return lines(board.readFile("clock.log"));
+    constexpr std::string_view kClockRun = "CLOCK ";
+    std::vector<std::string> runs;
+    for (const std::string &line : board.busLog())
+        if (line.rfind(kClockRun, 0) == 0)
+            runs.push_back(line.substr(kClockRun.size()));
+    return runs;
 }
 
 } // namespace csi::testing

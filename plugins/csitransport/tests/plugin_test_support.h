@@ -19,9 +19,8 @@ namespace csi::testing {
 inline const std::string kPluginPath = CSITRANSPORT_PLUGIN;
 inline const std::string kSensorDataDir = SAMPLE_SENSOR_DIR;
 
-// The test program's library home (ZE_HOME, made before the first test) holds the board's
-// scripts/set_input_sensor_clock.py: it appends its arguments to "clock.log" in the current
-// board directory, and fails while that directory holds "clock.fail".
+// The test program's library home (ZE_HOME) is an empty folder made before the first test; the
+// board answers the clock script the plug-in runs from its scripts folder.
 
 // The one camera the plug-in opens on the current simulated board, closed at scope end.
 class PluginCamera
@@ -66,7 +65,8 @@ public:
 // line was never used.
 std::string gpioLine(const boardsim::testing::SimBoard &board, unsigned offset);
 
-// The lines of the board's clock.log: the arguments of each run of the clock script.
+// The argument of each run of the board's clock script, from the board's bus.log ("CLOCK
+// <argument>", with " FAILED" when the script failed).
 std::vector<std::string> clockRuns(const boardsim::testing::SimBoard &board);
 
 } // namespace csi::testing

@@ -74,7 +74,7 @@ TEST_F(V4L2CameraCapture, ReInitializeSetsTheFormatAndMapsThreeBuffers)
 TEST_F(V4L2CameraCapture, CapturedFramesHoldTheTestPatternAndCountUp)
 {
     startStreaming();
-    const FrameLayout layout{kWidth, kHeight, kWidth * kBytesPerSample, kBytesPerSample, 12, 0};
+    const FrameLayout layout{kWidth, kHeight, kWidth * kBytesPerSample, kBytesPerSample, 12, 4};
     std::optional<uint32_t> previous;
     for (int round = 0; round < 4; ++round) {
         ASSERT_TRUE(camera_.CaptureFrames(1000));
@@ -106,7 +106,7 @@ TEST_F(V4L2CameraCapture, PaddedRowsFollowThePreferredStride)
     ASSERT_TRUE(camera_.CaptureFrames(1000));
     EXPECT_EQ(camera_.BytesUsed(kDeviceChannel), 2048u * 120);
     const uint8_t *frame = camera_.LastFrame(kDeviceChannel);
-    const FrameLayout layout{1000, 120, 2048, kBytesPerSample, 12, 0};
+    const FrameLayout layout{1000, 120, 2048, kBytesPerSample, 12, 4};
     EXPECT_TRUE(matchingFrameNumber(frame, layout).has_value());
     for (size_t byte = 2000; byte < 2048; ++byte)
         ASSERT_EQ(frame[5 * 2048 + byte], 0) << "padding byte " << byte;
