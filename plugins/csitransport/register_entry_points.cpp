@@ -22,8 +22,14 @@ struct Access {
     uint32_t addressBits;
     uint32_t dataBits;
 
-    // Bytes one value of the data width spans on the bus.
-    uint32_t step() const { return dataBits / kBits8; }
+    // Addresses from one value to the next: 16-bit addresses count bytes, while a device with
+    // 8-bit addresses and 16-bit data holds a whole register at every address.
+    uint32_t step() const
+    {
+        if (addressBits == kBits8 && dataBits == kBits16)
+            return 1;
+        return dataBits / kBits8;
+    }
 };
 
 int resultOf(int64_t transfer)

@@ -224,6 +224,27 @@ bool openGrabClose(const std::string &sensorFile, std::vector<uint8_t> &frame)
     return grabbed;
 }
 
+// A 32-bit value in two 16-bit registers of a sensor with 8-bit addresses: one register at
+// each address, so the second half is the next address.
+TEST(BoardCamera, SpannedRegistersOfWordAddressedSensorsAreConsecutive)
+{
+    SimBoard board("sensor_data = " + sampleSensor("zx0016.sdat") +
+                   "\nsensor_address = 0x48\nbit_depth = 10\n");
+    OpenedCameras opened(sensorDirectory());
+    ASSERT_EQ(opened.count(), 1);
+    board.clearBusLog();
+    uint32_t value = 1;
+    ASSERT_EQ(ze_ReadSensorRegStr(opened.camera(), "OTP_UNIQUE_ID", nullptr, &value), 0);
+    EXPECT_EQ(value, 0u);
+    const std::vector<std::string> reads = board.busLog();
+    EXPECT_NE(std::find(reads.begin(), reads.end(), "G_REGISTER 0x0048 0x0023 0x0000"),
+              reads.end());
+    EXPECT_NE(std::find(reads.begin(), reads.end(), "G_REGISTER 0x0048 0x0024 0x0000"),
+              reads.end());
+    EXPECT_EQ(std::find(reads.begin(), reads.end(), "G_REGISTER 0x0048 0x0025 0x0000"),
+              reads.end());
+}
+
 TEST(BoardCamera, OpenGrabCloseCyclesLeakNothing)
 {
     constexpr int kWarmUp = 10;
