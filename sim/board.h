@@ -9,6 +9,7 @@
 #include "gpio_lines.h"
 #include "sysfs_tree.h"
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <map>
@@ -26,6 +27,7 @@ struct VideoNodeState {
     uint32_t stride = 0;                  // preferred stride control, bytes; 0 = none
     std::map<uint32_t, int32_t> controls; // last values of the table-apply controls
     const void *bufferOwner = nullptr;    // the open file that holds the node's buffers
+    std::array<int, 4> priorities{};      // open files of this process per access priority
 };
 
 class Board

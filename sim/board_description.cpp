@@ -82,6 +82,21 @@ Setter optionalAddress(std::optional<uint8_t> BoardDescription::*field)
     };
 }
 
+Setter optionalCount(std::optional<uint32_t> BoardDescription::*field)
+{
+    return [=](BoardDescription &d, const std::string &v) -> std::string {
+        if (v == "never") {
+            d.*field = std::nullopt;
+            return {};
+        }
+        uint64_t n = 0;
+        if (!parseNumber(v, 0, UINT32_MAX, n))
+            return "expected a frame count or \"never\"";
+        d.*field = static_cast<uint32_t>(n);
+        return {};
+    };
+}
+
 Setter numberList(std::vector<int> BoardDescription::*field, uint32_t max)
 {
     return [=](BoardDescription &d, const std::string &v) -> std::string {
@@ -147,6 +162,8 @@ const std::map<std::string, Setter> &setters()
         {"frame_counter_register", number(&BoardDescription::frameCounterRegister, 0, 0xFFFE)},
         {"frame_rate", number(&BoardDescription::frameRate, 1, kMaxFrameRate)},
         {"max_buffers", number(&BoardDescription::maxBuffers, 1, kMaxBuffers)},
+        {"stall_after_frames", optionalCount(&BoardDescription::stallAfterFrames)},
+        {"fail_after_frames", optionalCount(&BoardDescription::failAfterFrames)},
         {"serializer_address", optionalAddress(&BoardDescription::serializerAddress)},
         {"deserializer_address", optionalAddress(&BoardDescription::deserializerAddress)},
         {"driver_version", setDriverVersion},
@@ -212,6 +229,10 @@ bit_depth = 12
 frame_counter_register = 0x303A
 frame_rate = 30
 max_buffers = 8
+# Capture faults for tests: frames a stream gets before the sensor stops sending, or before
+# the node fails as a lost device does (never, or a count).
+stall_after_frames = never
+fail_after_frames = never
 serializer_address = none
 deserializer_address = none
 # Capture driver: nine version numbers, pixel clock, line length, bus speed.

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <ctime>
 #include <sstream>
 #include <unistd.h>
 
@@ -58,8 +59,10 @@ void GpioLines::load()
     std::istringstream in(text);
     for (std::string row; std::getline(in, row);) {
         const auto f = splitFields(row);
-        constexpr size_t kFields = 7;
-        if (f.size() != kFields || row[0] == '#')
+        // Files written before the change columns existed have seven fields.
+        constexpr size_t kFields = 9;
+        constexpr size_t kFieldsWithoutChanges = 7;
+        if ((f.size() != kFields && f.size() != kFieldsWithoutChanges) || row[0] == '#')
             continue;
         const unsigned long offset = std::strtoul(f[0].c_str(), nullptr, 10);
         if (offset >= lines_.size() || lines_[offset].holderPid == ::getpid())
@@ -71,6 +74,10 @@ void GpioLines::load()
         l.holderPid = std::atoi(f[4].c_str());
         l.consumer = unfield(f[5]);
         l.lastConsumer = unfield(f[6]);
+        if (f.size() == kFields) {
+            l.changes = std::strtoull(f[7].c_str(), nullptr, 10);
+            l.changedAt = std::strtoull(f[8].c_str(), nullptr, 10);
+        }
         if (l.holderPid != 0 && !processAlive(l.holderPid)) {
             l.holderPid = 0;
             l.consumer.clear();
@@ -78,19 +85,35 @@ void GpioLines::load()
     }
 }
 
+void GpioLines::drive(uint32_t offset, int level)
+{
+    GpioLine &l = lines_.at(offset);
+    if (l.level == level)
+        return;
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    l.level = level;
+    ++l.changes;
+    l.changedAt =
+        static_cast<uint64_t>(now.tv_sec) * 1000000000u + static_cast<uint64_t>(now.tv_nsec);
+}
+
 void GpioLines::store() const
 {
     if (directory_.empty())
         return;
     std::ostringstream out;
-    out << "# offset\tlevel\tdirection\tactive_low\tholder_pid\tconsumer\tlast_consumer\n";
+    out << "# offset\tlevel\tdirection\tactive_low\tholder_pid\tconsumer\tlast_consumer\tchanges"
+           "\tchanged_at_ns\n";
     for (size_t i = 0; i < lines_.size(); ++i) {
         const GpioLine &l = lines_[i];
-        if (l.level == 0 && !l.output && l.holderPid == 0 && l.lastConsumer.empty())
+        if (l.level == 0 && !l.output && l.holderPid == 0 && l.lastConsumer.empty() &&
+            l.changes == 0)
             continue;
         out << i << kSeparator << l.level << kSeparator << (l.output ? "out" : "in") << kSeparator
             << (l.activeLow ? 1 : 0) << kSeparator << l.holderPid << kSeparator << field(l.consumer)
-            << kSeparator << field(l.lastConsumer) << "\n";
+            << kSeparator << field(l.lastConsumer) << kSeparator << l.changes << kSeparator
+            << l.changedAt << "\n";
     }
     replaceFile(directory_ + "/gpio.state", out.str());
 }
