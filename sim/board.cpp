@@ -241,6 +241,10 @@ int Board::openTextFile(const std::string &contents, const char *name, int flags
 int Board::open(const char *path, int flags)
 {
     if (startsWith(path, kSysfsRoot)) {
+        // The board's attributes are read-only, as sysfs files without a store method are.
+        const bool writing = (flags & O_ACCMODE) != O_RDONLY || (flags & (O_TRUNC | O_CREAT));
+        if (sysfs_.owns(path) && writing)
+            return -EACCES;
         const int rc = real::open(sysfsPath(path).c_str(), flags, 0);
         return rc >= 0 ? rc : -errno;
     }

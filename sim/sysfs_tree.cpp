@@ -201,12 +201,13 @@ std::vector<SysfsTree::Entry> SysfsTree::entriesOf(const BoardDescription &d)
         const std::string adapter = "i2c-" + std::to_string(bus);
         const std::string parent = std::string(kI2cController) + "." + std::to_string(bus);
         addPlatformDevice(out, parent, kI2cController);
-        addFile(out, "devices/platform/" + parent + "/" + adapter + "/name",
-                "Board I2C adapter " + std::to_string(bus) + "\n");
+        const std::string adapterName = "Board I2C adapter " + std::to_string(bus);
+        addFile(out, "devices/platform/" + parent + "/" + adapter + "/name", adapterName + "\n");
+        // The character device is named after its adapter, as i2c-dev names it.
         addCharDevice(
             out,
             {parent + "/" + adapter, "i2c-dev", adapter, kI2cMajor, static_cast<unsigned>(bus)},
-            adapter);
+            adapterName);
     }
     const int chip = std::atoi(d.gpioChip.c_str() + std::strlen("gpiochip"));
     addPlatformDevice(out, kGpioController, kGpioController);
