@@ -67,34 +67,32 @@ Setter number(T BoardDescription::*field, uint64_t min, uint64_t max)
     };
 }
 
-Setter optionalAddress(std::optional<uint8_t> BoardDescription::*field)
+// A number within [min, max] (what: how the message names it), or the keyword for none.
+template <class T>
+Setter optionalNumber(std::optional<T> BoardDescription::*field, const std::string &none,
+                      uint64_t min, uint64_t max, const std::string &what)
 {
     return [=](BoardDescription &d, const std::string &v) -> std::string {
-        if (v == "none") {
+        if (v == none) {
             d.*field = std::nullopt;
             return {};
         }
         uint64_t n = 0;
-        if (!parseNumber(v, 1, kMax7BitAddress, n))
-            return "expected a 7-bit bus address or \"none\"";
-        d.*field = static_cast<uint8_t>(n);
+        if (!parseNumber(v, min, max, n))
+            return "expected " + what + " or \"" + none + "\"";
+        d.*field = static_cast<T>(n);
         return {};
     };
 }
 
+Setter optionalAddress(std::optional<uint8_t> BoardDescription::*field)
+{
+    return optionalNumber(field, "none", 1, kMax7BitAddress, "a 7-bit bus address");
+}
+
 Setter optionalCount(std::optional<uint32_t> BoardDescription::*field)
 {
-    return [=](BoardDescription &d, const std::string &v) -> std::string {
-        if (v == "never") {
-            d.*field = std::nullopt;
-            return {};
-        }
-        uint64_t n = 0;
-        if (!parseNumber(v, 0, UINT32_MAX, n))
-            return "expected a frame count or \"never\"";
-        d.*field = static_cast<uint32_t>(n);
-        return {};
-    };
+    return optionalNumber(field, "never", 0, UINT32_MAX, "a frame count");
 }
 
 Setter numberList(std::vector<int> BoardDescription::*field, uint32_t max)

@@ -3,25 +3,13 @@
 # gpiodetect, gpiomon).
 # Usage: gpio_tools_test.sh path/to/libboardsim.so
 set -u
-for tool in gpioset gpioget gpioinfo gpiodetect gpiomon; do
-    command -v "$tool" >/dev/null && continue
-    echo "$tool is not installed (Debian package gpiod)" >&2
-    exit 77
-done
-library=$(readlink -f "$1")
-ZE_SIM_DIR=$(mktemp -d "${TMPDIR:-/tmp}/board.XXXXXX")
-export ZE_SIM_DIR
+. "$(dirname "$0")/tool_test_common.sh"
+require_tools gpiod gpioset gpioget gpioinfo gpiodetect gpiomon
+start_board "$1"
 holder=
-cleanup() {
+cleanup_extra() {
     if [ -n "$holder" ]; then kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null; fi
-    rm -rf "$ZE_SIM_DIR"
 }
-trap cleanup EXIT
-failures=0
-
-sim() { LD_PRELOAD="$library" "$@"; }
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-expect_eq() { [ "$1" = "$2" ] || fail "$3: got '$1', expected '$2'"; }
 # A line's state without the time of its last change, which no test can know.
 state_line() { grep "^$1	" "$ZE_SIM_DIR/gpio.state" | cut -f1-8; }
 tab=$(printf '\t')
@@ -92,5 +80,4 @@ expect_eq "$(edges)" "FALLING 40 FALLING 40 " "gpiomon falling edges only"
 if sim gpioget gpiochip1 160 2>/dev/null; then fail "line 160 of 160 was granted"; fi
 if sim gpioget gpiochip0 1 2>/dev/null; then fail "gpiochip0 exists"; fi
 
-[ "$failures" -eq 0 ] && echo "gpio tool checks passed"
-exit "$([ "$failures" -eq 0 ] && echo 0 || echo 1)"
+finish "gpio tool"

@@ -3,20 +3,9 @@
 # i2cget, i2cset, i2cdump, i2ctransfer).
 # Usage: i2c_tools_test.sh path/to/libboardsim.so
 set -u
-for tool in i2cdetect i2cget i2cset i2cdump i2ctransfer od; do
-    command -v "$tool" >/dev/null && continue
-    echo "$tool is not installed (Debian package i2c-tools)" >&2
-    exit 77
-done
-library=$(readlink -f "$1")
-ZE_SIM_DIR=$(mktemp -d "${TMPDIR:-/tmp}/board.XXXXXX")
-export ZE_SIM_DIR
-trap 'rm -rf "$ZE_SIM_DIR"' EXIT
-failures=0
-
-sim() { LD_PRELOAD="$library" timeout 60 "$@"; }
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-expect_eq() { [ "$1" = "$2" ] || fail "$3: got '$1', expected '$2'"; }
+. "$(dirname "$0")/tool_test_common.sh"
+require_tools i2c-tools i2cdetect i2cget i2cset i2cdump i2ctransfer od
+start_board "$1"
 # Bytes of the EEPROM file, as "aa bb ...".
 eeprom_bytes() { od -An -tx1 -j "$1" -N "$2" "$ZE_SIM_DIR/eeprom.bin" | tr -s ' \n' ' ' | sed 's/^ //;s/ $//'; }
 
@@ -66,5 +55,4 @@ expect_eq "$(printf '%s\n' "$dump" | sed -n 2p)" \
 expect_eq "$(printf '%s\n' "$dump" | sed -n 3p)" \
     "10: 51 ff aa ff ff ff ff ff ff ff ff ff ff ff ff ff    Q.?............." "i2cdump row 10 (pages wrap)"
 
-[ "$failures" -eq 0 ] && echo "i2c tool checks passed"
-exit "$([ "$failures" -eq 0 ] && echo 0 || echo 1)"
+finish "i2c tool"

@@ -2,22 +2,13 @@
 # The simulated capture node driven by the system's own V4L2 tools (v4l2-ctl, v4l2-compliance).
 # Usage: v4l2_tools_test.sh path/to/libboardsim.so path/to/check_test_frames.py
 set -u
-for tool in v4l2-ctl v4l2-compliance python3; do
-    command -v "$tool" >/dev/null && continue
-    echo "$tool is not installed (Debian packages v4l-utils, python3)" >&2
-    exit 77
-done
-library=$(readlink -f "$1")
+. "$(dirname "$0")/tool_test_common.sh"
+require_tools v4l-utils v4l2-ctl v4l2-compliance python3
+start_board "$1"
 checker=$(readlink -f "$2")
-ZE_SIM_DIR=$(mktemp -d "${TMPDIR:-/tmp}/board.XXXXXX")
-export ZE_SIM_DIR
-trap 'rm -rf "$ZE_SIM_DIR"' EXIT
-failures=0
 # A fast sensor keeps the streaming checks short.
 echo "frame_rate = 120" >"$ZE_SIM_DIR/board.conf"
 
-sim() { LD_PRELOAD="$library" timeout 120 "$@"; }
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 expect_line() { printf '%s\n' "$1" | grep -qF -- "$2" || fail "$3: no line '$2' in: $1"; }
 
 # The node is identified through sysfs and described as a driver describes it.
@@ -61,5 +52,4 @@ case "$summary" in
 *) fail "v4l2-compliance: ${summary:-no summary}" ;;
 esac
 
-[ "$failures" -eq 0 ] && echo "v4l2 tool checks passed"
-exit "$([ "$failures" -eq 0 ] && echo 0 || echo 1)"
+finish "v4l2 tool"

@@ -64,6 +64,16 @@ protected:
         int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         ASSERT_EQ(::ioctl(fd, VIDIOC_STREAMON, &type), 0);
     }
+    // Stops the stream, checks that nothing is left for a reader, and starts a new one.
+    static void restartStreaming(int fd, int count)
+    {
+        int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        ASSERT_EQ(::ioctl(fd, VIDIOC_STREAMOFF, &type), 0);
+        pollfd p{fd, POLLIN, 0};
+        EXPECT_EQ(::poll(&p, 1, 0), 0);
+        queueAll(fd, count);
+        ASSERT_EQ(::ioctl(fd, VIDIOC_STREAMON, &type), 0);
+    }
 };
 
 TEST_F(VideoNode, BuffersAreGrantedUpToTheDriversLimit)
@@ -366,10 +376,7 @@ TEST_F(VideoNode, StalledSensorSendsItsFramesThenNoMore)
     EXPECT_EQ(waitReadable(fd, 100), 0);
     EXPECT_EQ(dequeue(fd, b), -EAGAIN);
     // A new stream gets its frames again before it stalls.
-    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    ASSERT_EQ(::ioctl(fd, VIDIOC_STREAMOFF, &type), 0);
-    queueAll(fd, 4);
-    ASSERT_EQ(::ioctl(fd, VIDIOC_STREAMON, &type), 0);
+    ASSERT_NO_FATAL_FAILURE(restartStreaming(fd, 4));
     EXPECT_EQ(waitReadable(fd, 2000), 1);
     EXPECT_EQ(dequeue(fd, b), 0);
     ::close(fd);
@@ -407,11 +414,7 @@ TEST_F(VideoNode, FailedNodeWakesItsReaderWithEioUntilStreamOff)
     EXPECT_EQ(::ioctl(fd, VIDIOC_QBUF, &b), -1);
     EXPECT_EQ(errno, EIO);
     // Stream-off clears it; the next stream fails again after its frame.
-    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    ASSERT_EQ(::ioctl(fd, VIDIOC_STREAMOFF, &type), 0);
-    EXPECT_EQ(waitReadable(fd, 0), 0);
-    queueAll(fd, 4);
-    ASSERT_EQ(::ioctl(fd, VIDIOC_STREAMON, &type), 0);
+    ASSERT_NO_FATAL_FAILURE(restartStreaming(fd, 4));
     ASSERT_EQ(waitReadable(fd, 2000), 1);
     EXPECT_EQ(dequeue(fd, b), 0);
     ::close(fd);
