@@ -1,13 +1,17 @@
 // The C library calls that list directories and resolve links, for /dev and the board's sysfs.
 #include "board.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <dlfcn.h>
+#include <mutex>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 #define BOARDSIM_EXPORT extern "C" __attribute__((visibility("default")))
@@ -31,6 +35,8 @@ using ReadlinkatFn = ssize_t (*)(int, const char *, char *, size_t);
 using RealpathFn = char *(*)(const char *, char *);
 using FilterFn = int (*)(const dirent *);
 using CompareFn = int (*)(const dirent **, const dirent **);
+using ReaddirFn = dirent *(*)(DIR *);
+using ClosedirFn = int (*)(DIR *);
 using ScandirFn = int (*)(const char *, dirent ***, FilterFn, CompareFn);
 
 bool isSysfsPath(const char *path)
@@ -111,6 +117,72 @@ int scanDeviceDirectory(const char *dir, dirent ***namelist, FilterFn filter, Co
     return count;
 }
 
+// /dev opened for reading entry by entry: after the C library's own entries come the board's
+// device files that /dev does not hold. A few listings at a time; more are left unextended.
+struct DeviceListing {
+    std::atomic<DIR *> dir{nullptr};
+    std::vector<std::string> pending; // board device files still to be listed
+    dirent entry{};
+};
+constexpr size_t kListings = 8;
+DeviceListing g_listings[kListings];
+std::mutex g_listingsMutex;
+
+DeviceListing *listingOf(DIR *dir)
+{
+    for (auto &listing : g_listings)
+        if (dir != nullptr && listing.dir.load(std::memory_order_acquire) == dir)
+            return &listing;
+    return nullptr;
+}
+
+void trackDeviceListing(DIR *dir)
+{
+    std::vector<std::string> names;
+    {
+        Board &board = Board::current();
+        BoardLock lock(board.mutex);
+        names = board.deviceNames();
+    }
+    std::lock_guard<std::mutex> guard(g_listingsMutex);
+    for (auto &listing : g_listings) {
+        if (listing.dir.load() == nullptr) {
+            listing.pending = std::move(names);
+            listing.dir.store(dir, std::memory_order_release);
+            return;
+        }
+    }
+}
+
+void untrackDeviceListing(DIR *dir)
+{
+    std::lock_guard<std::mutex> guard(g_listingsMutex);
+    if (DeviceListing *listing = listingOf(dir)) {
+        listing->pending.clear();
+        listing->dir.store(nullptr, std::memory_order_release);
+    }
+}
+
+// The next entry of a tracked /dev listing: the C library's, with the board's names it
+// shows taken off the pending list, then the pending ones.
+dirent *nextDeviceEntry(DeviceListing &listing, dirent *real)
+{
+    std::lock_guard<std::mutex> guard(g_listingsMutex);
+    auto &pending = listing.pending;
+    if (real != nullptr) {
+        pending.erase(std::remove(pending.begin(), pending.end(), real->d_name), pending.end());
+        return real;
+    }
+    if (pending.empty())
+        return nullptr;
+    listing.entry = {};
+    listing.entry.d_reclen = sizeof(dirent);
+    listing.entry.d_type = DT_CHR;
+    std::strncpy(listing.entry.d_name, pending.front().c_str(), sizeof listing.entry.d_name - 1);
+    pending.erase(pending.begin());
+    return &listing.entry;
+}
+
 // realpath() of a board path: sysfs entries resolve inside the tree and are named back as
 // /sys/ paths; device files are their own names.
 char *resolveBoardPath(const char *path, char *resolved)
@@ -146,9 +218,34 @@ char *resolveBoardPath(const char *path, char *resolved)
 BOARDSIM_EXPORT DIR *opendir(const char *path)
 {
     static const auto realOpendir = next<OpendirFn>("opendir");
-    if (!isSysfsPath(path))
-        return realOpendir(path);
-    return realOpendir(sysfsPath(path).c_str());
+    if (isSysfsPath(path))
+        return realOpendir(sysfsPath(path).c_str());
+    DIR *dir = realOpendir(path);
+    if (dir != nullptr && isDeviceDirectory(path))
+        trackDeviceListing(dir);
+    return dir;
+}
+
+BOARDSIM_EXPORT dirent *readdir(DIR *dir)
+{
+    static const auto realReaddir = next<ReaddirFn>("readdir");
+    dirent *entry = realReaddir(dir);
+    DeviceListing *listing = listingOf(dir);
+    return listing == nullptr ? entry : nextDeviceEntry(*listing, entry);
+}
+
+// On 64-bit systems the 64-bit entry is the same record.
+static_assert(sizeof(dirent) == sizeof(dirent64) && alignof(dirent) == alignof(dirent64));
+BOARDSIM_EXPORT dirent64 *readdir64(DIR *dir)
+{
+    return reinterpret_cast<dirent64 *>(readdir(dir));
+}
+
+BOARDSIM_EXPORT int closedir(DIR *dir)
+{
+    static const auto realClosedir = next<ClosedirFn>("closedir");
+    untrackDeviceListing(dir);
+    return realClosedir(dir);
 }
 
 BOARDSIM_EXPORT ssize_t readlink(const char *path, char *buf, size_t size) noexcept
@@ -197,8 +294,7 @@ BOARDSIM_EXPORT int scandir(const char *dir, dirent ***namelist, FilterFn filter
     return scanDeviceDirectory(dir, namelist, filter, compare);
 }
 
-// On 64-bit systems the 64-bit entry is the same record.
-static_assert(sizeof(dirent) == sizeof(dirent64) && alignof(dirent) == alignof(dirent64));
+// The same record, as for readdir64.
 BOARDSIM_EXPORT int scandir64(const char *dir, dirent64 ***namelist,
                               int (*filter)(const dirent64 *),
                               int (*compare)(const dirent64 **, const dirent64 **))

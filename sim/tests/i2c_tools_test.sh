@@ -24,6 +24,8 @@ for row in 0 1 2 3 4 5 6 7; do
 $line"
 done
 expect_eq "$(sim i2cdetect -y 8)" "$expected" "i2cdetect -y 8"
+expect_eq "$(sim i2cdetect -l)" "i2c-8	i2c       	Board I2C adapter 8             	I2C adapter" \
+    "i2cdetect -l"
 if sim i2cdetect -y 3 >/dev/null 2>&1; then fail "bus 3 exists"; fi
 
 # SMBus reads: the command byte is the EEPROM's high address byte (a 16-bit pointer).

@@ -131,4 +131,17 @@ TEST_F(SysfsTree, DeviceDirectoryScanListsTheBoardsDevices)
     EXPECT_EQ(names, (std::vector<std::string>{"gpiochip1", "i2c-8", "video0", "video3"}));
 }
 
+TEST_F(SysfsTree, DeviceDirectoryListingEndsWithTheBoardsDevices)
+{
+    SimBoard board("video_nodes = 2\ni2c_buses = 4 8\n");
+    const std::set<std::string> all = listing("/dev");
+    for (const char *name : {"video2", "i2c-4", "i2c-8", "gpiochip1", "null"})
+        EXPECT_EQ(all.count(name), 1u) << name;
+    EXPECT_EQ(all.count("video0"), 0u);
+    // Each listing is whole again, and other directories are left alone.
+    EXPECT_EQ(listing("/dev"), all);
+    EXPECT_EQ(listing("/sys/devices/platform/csi-capture.2"),
+              (std::set<std::string>{"uevent", "video4linux"}));
+}
+
 } // namespace

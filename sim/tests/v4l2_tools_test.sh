@@ -22,6 +22,7 @@ expect_line "$all" "Video input : 0 (Camera: ok)" "input"
 expect_line "$all" "Frames per second: 120.000 (120/1)" "frame rate"
 expect_line "$all" "Priority: 2" "priority"
 expect_line "$(sim v4l2-ctl -d /dev/video3 --info)" "Card type        : Camera link 3" "another node"
+expect_line "$(sim v4l2-ctl --list-devices)" "Camera link 5 (platform:csi-capture.5):" "list of devices"
 if sim v4l2-ctl -d /dev/video9 --all >/dev/null 2>&1; then fail "a node that does not exist opened"; fi
 
 # Streaming into a file: frames of the test pattern, numbered from 0, for each depth.
