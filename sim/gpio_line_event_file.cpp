@@ -16,7 +16,8 @@
 namespace boardsim {
 namespace {
 
-constexpr const char *kStateFile = "gpio.state";
+// The file every change of a level rewrites.
+constexpr const char *kChangesFile = "gpio.changes";
 // Room for a burst of directory events; the names are only looked at, never kept.
 constexpr size_t kInotifyBuffer = 4096;
 
@@ -39,8 +40,8 @@ void consume(int fd)
     [[maybe_unused]] ssize_t n = real::read(fd, &count, sizeof count);
 }
 
-// Whether the inotify events waiting on fd include a new state file.
-bool stateFileReplaced(int fd)
+// Whether the inotify events waiting on fd include a new changes file.
+bool changesFileReplaced(int fd)
 {
     alignas(inotify_event) char buffer[kInotifyBuffer];
     bool replaced = false;
@@ -50,7 +51,7 @@ bool stateFileReplaced(int fd)
             return replaced;
         for (ssize_t at = 0; at < n;) {
             const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
-            if (event->len > 0 && std::strcmp(event->name, kStateFile) == 0)
+            if (event->len > 0 && std::strcmp(event->name, kChangesFile) == 0)
                 replaced = true;
             at += static_cast<ssize_t>(sizeof *event + event->len);
         }
@@ -110,7 +111,7 @@ void GpioLineEventFile::watch()
         if (look)
             consume(wake_.get());
         if (fds[1].revents & POLLIN)
-            look = stateFileReplaced(inotify_.get()) || look;
+            look = changesFileReplaced(inotify_.get()) || look;
         BoardLock lock(board_.mutex);
         if (stopping_)
             return;

@@ -12,10 +12,10 @@
 
 namespace boardsim {
 
-// Edges are told from the line's change counter in the board's GPIO state: a watcher that
+// Edges are told from the line's change counter in the board's gpio.changes: a watcher that
 // sees the counter move by k knows the k edges, since each change flips the level. A worker
-// sleeps on inotify for the state file of the board directory (changes by other processes) and
-// on a wake-up descriptor (changes by this process), so nothing polls.
+// sleeps on inotify for that file in the board directory (changes by other processes) and on a
+// wake-up descriptor (changes by this process), so nothing polls.
 class GpioLineEventFile : public FakeFile
 {
 public:

@@ -14,8 +14,9 @@ struct GpioLine {
     int holderPid = 0;    // process holding a request, 0 = free
     std::string consumer; // consumer of the current request
     std::string lastConsumer;
-    // Level changes so far and when the last one happened (CLOCK_MONOTONIC, ns): watchers in
-    // any process tell every edge from them, however many happened between two looks.
+    // Level changes so far and when the last one happened (CLOCK_MONOTONIC, ns), kept in
+    // "gpio.changes": watchers in any process tell every edge from them, however many
+    // happened between two looks.
     uint64_t changes = 0;
     uint64_t changedAt = 0;
 };
@@ -35,6 +36,8 @@ public:
     const std::string &directory() const { return directory_; }
 
 private:
+    void loadChanges();
+
     std::vector<GpioLine> lines_;
     std::string directory_;
 };

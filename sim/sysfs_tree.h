@@ -28,7 +28,7 @@ public:
     // The sysfs path a path inside the tree stands for; the path itself when it is not inside.
     std::string unredirect(const std::string &path) const;
 
-    // The sysfs entries of the default board's kinds (for tests): relative path and contents.
+    // The entries a description gives: path below /sys/ and contents or link target.
     struct Entry {
         std::string path;  // below /sys/
         std::string text;  // file contents, or the link target
