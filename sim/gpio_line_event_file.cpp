@@ -66,12 +66,6 @@ GpioLineEventFile::GpioLineEventFile(Board &board, const gpioevent_request &requ
 {
 }
 
-GpioLineEventFile::~GpioLineEventFile()
-{
-    auto &all = watchers();
-    all.erase(std::remove(all.begin(), all.end(), this), all.end());
-}
-
 int GpioLineEventFile::start()
 {
     wake_.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));

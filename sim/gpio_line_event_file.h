@@ -22,8 +22,8 @@ public:
     // Most events kept unread, as in the kernel; later ones are dropped until some are read.
     static constexpr size_t kMaxQueued = 16;
 
+    // The watcher list is left in release() (with the board lock held), never on destruction.
     GpioLineEventFile(Board &board, const gpioevent_request &request, int eventFd);
-    ~GpioLineEventFile() override;
 
     // Starts watching; a negative errno when the watch cannot be set up.
     int start();
