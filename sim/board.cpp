@@ -7,6 +7,7 @@
 #include "state_files.h"
 #include "video_node_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -25,7 +26,10 @@ constexpr const char *kDescriptionFile = "/board.conf";
 constexpr const char *kVideoPrefix = "/dev/video";
 constexpr const char *kI2cPrefix = "/dev/i2c-";
 constexpr const char *kGpioPrefix = "/dev/gpiochip";
-constexpr const char *kSysfsGpioPrefix = "/sys/bus/gpio/devices/gpiochip";
+constexpr const char *kSysfsRoot = "/sys/";
+// sysfs folders that hold entries of the board's devices.
+constexpr const char *kSysfsPrefixes[] = {"/sys/dev/char/", "/sys/class/", "/sys/bus/gpio/",
+                                          "/sys/devices/platform/"};
 constexpr const char *kSerialNumberPath = "/proc/device-tree/serial-number";
 constexpr mode_t kDeviceMode = 0660;
 constexpr mode_t kTextFileMode = 0444;
@@ -134,7 +138,8 @@ Board::Board(std::string directory, BoardDescription description, std::string er
       description_(std::move(description))
 {
     // A board whose description is wrong has no devices at all, rather than guessed ones.
-    if (!error.empty() || !link.build(description_, directory_, error)) {
+    if (!error.empty() || !link.build(description_, directory_, error) ||
+        !sysfs_.build(description_, directory_, error)) {
         report(error);
         usable_ = false;
         return;
@@ -188,8 +193,12 @@ bool Board::isBoardPath(const char *path)
     if (path[1] == 'd')
         return startsWith(path, kVideoPrefix) || startsWith(path, kI2cPrefix) ||
                startsWith(path, kGpioPrefix);
-    if (path[1] == 's')
-        return startsWith(path, kSysfsGpioPrefix);
+    if (path[1] == 's') {
+        for (const char *prefix : kSysfsPrefixes)
+            if (startsWith(path, prefix))
+                return true;
+        return false;
+    }
     if (path[1] == 'p')
         return std::strcmp(path, kSerialNumberPath) == 0;
     return false;
@@ -211,9 +220,9 @@ bool Board::hasI2cBus(int bus) const
     return bus == description_.eepromBus;
 }
 
-std::string Board::sysfsDevPath() const
+std::string Board::sysfsPath(const char *path) const
 {
-    return "/sys/bus/gpio/devices/" + description_.gpioChip + "/dev";
+    return sysfs_.owns(path) ? sysfs_.redirect(path) : std::string(path);
 }
 
 bool Board::adopt(int fd, std::shared_ptr<FakeFile> file)
@@ -231,6 +240,14 @@ int Board::openTextFile(const std::string &contents, const char *name, int flags
 
 int Board::open(const char *path, int flags)
 {
+    if (startsWith(path, kSysfsRoot)) {
+        // The board's attributes are read-only, as sysfs files without a store method are.
+        const bool writing = (flags & O_ACCMODE) != O_RDONLY || (flags & (O_TRUNC | O_CREAT));
+        if (sysfs_.owns(path) && writing)
+            return -EACCES;
+        const int rc = real::open(sysfsPath(path).c_str(), flags, 0);
+        return rc >= 0 ? rc : -errno;
+    }
     if (!usable_)
         return -ENODEV;
     const std::string chipPath = "/dev/" + description_.gpioChip;
@@ -241,12 +258,6 @@ int Board::open(const char *path, int flags)
         return openTextFile(description_.moduleSerial + std::string(1, '\0'), "serial-number",
                             flags);
     }
-    if (sysfsDevPath() == path) {
-        const int chip = std::atoi(description_.gpioChip.c_str() + std::strlen("gpiochip"));
-        return openTextFile(std::to_string(kGpioMajor) + ":" + std::to_string(chip) + "\n", "dev",
-                            flags);
-    }
-
     std::shared_ptr<FakeFile> file;
     const int evFlags = EFD_SEMAPHORE | ((flags & O_NONBLOCK) ? EFD_NONBLOCK : 0) |
                         ((flags & O_CLOEXEC) ? EFD_CLOEXEC : 0);
@@ -275,6 +286,22 @@ int Board::open(const char *path, int flags)
     return fd.release();
 }
 
+std::vector<std::string> Board::deviceNames() const
+{
+    std::vector<std::string> names;
+    if (!usable_)
+        return names;
+    for (int n : description_.videoNodes)
+        names.push_back("video" + std::to_string(n));
+    for (int bus : description_.i2cBuses)
+        names.push_back("i2c-" + std::to_string(bus));
+    const auto &buses = description_.i2cBuses;
+    if (std::find(buses.begin(), buses.end(), description_.eepromBus) == buses.end())
+        names.push_back("i2c-" + std::to_string(description_.eepromBus));
+    names.push_back(description_.gpioChip);
+    return names;
+}
+
 void Board::fillDeviceStat(dev_t device, struct stat &st) const
 {
     std::memset(&st, 0, sizeof st);
@@ -286,8 +313,13 @@ void Board::fillDeviceStat(dev_t device, struct stat &st) const
     st.st_ino = static_cast<ino_t>(device);
 }
 
-int Board::stat(const char *path, struct stat &st)
+int Board::stat(const char *path, struct stat &st, bool follow)
 {
+    if (startsWith(path, kSysfsRoot)) {
+        const std::string file = sysfsPath(path);
+        const int rc = follow ? real::stat(file.c_str(), &st) : real::lstat(file.c_str(), &st);
+        return rc == 0 ? 0 : -errno;
+    }
     if (!usable_)
         return -ENOENT;
     if (startsWith(path, kVideoPrefix)) {
@@ -311,11 +343,11 @@ int Board::stat(const char *path, struct stat &st)
     }
     const bool serial =
         std::strcmp(path, kSerialNumberPath) == 0 && !description_.moduleSerial.empty();
-    if (serial || sysfsDevPath() == path) {
+    if (serial) {
         std::memset(&st, 0, sizeof st);
         st.st_mode = S_IFREG | kTextFileMode;
         st.st_nlink = 1;
-        st.st_size = serial ? static_cast<off_t>(description_.moduleSerial.size() + 1) : 4096;
+        st.st_size = static_cast<off_t>(description_.moduleSerial.size() + 1);
         return 0;
     }
     return -ENOENT;

@@ -7,7 +7,9 @@
 #include "eeprom.h"
 #include "fd_table.h"
 #include "gpio_lines.h"
+#include "sysfs_tree.h"
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <map>
@@ -15,6 +17,7 @@
 #include <mutex>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 namespace boardsim {
 
@@ -24,6 +27,7 @@ struct VideoNodeState {
     uint32_t stride = 0;                  // preferred stride control, bytes; 0 = none
     std::map<uint32_t, int32_t> controls; // last values of the table-apply controls
     const void *bufferOwner = nullptr;    // the open file that holds the node's buffers
+    std::array<int, 4> priorities{};      // open files of this process per access priority
 };
 
 class Board
@@ -45,9 +49,16 @@ public:
 
     // Opens a board path: a descriptor, or a negative errno.
     int open(const char *path, int flags);
-    // stat() of a board path: 0 or a negative errno.
-    int stat(const char *path, struct stat &st);
+    // stat() of a board path (lstat() when follow is false): 0 or a negative errno.
+    int stat(const char *path, struct stat &st, bool follow = true);
+    // The file that stands for a board path below /sys/ (the path itself when the board has
+    // no such entry), so that sysfs is read, listed and resolved by the C library itself.
+    std::string sysfsPath(const char *path) const;
+    // A path of the sysfs tree given back as the /sys/ path it stands for.
+    std::string sysfsOrigin(const std::string &path) const { return sysfs_.unredirect(path); }
     void fillDeviceStat(dev_t device, struct stat &st) const;
+    // The names of the board's device files in /dev (video0, i2c-8, gpiochip1, ...).
+    std::vector<std::string> deviceNames() const;
 
     // Registers a descriptor made by a device (line handles); false when the table is full.
     bool adopt(int fd, std::shared_ptr<FakeFile> file);
@@ -66,7 +77,6 @@ public:
     std::map<int, VideoNodeState> videoNodes;
 
 private:
-    std::string sysfsDevPath() const;
     int openTextFile(const std::string &contents, const char *name, int flags);
     bool hasVideoNode(int index) const;
     bool hasI2cBus(int bus) const;
@@ -75,6 +85,7 @@ private:
     std::string directory_;
     BoardDescription description_;
     bool usable_ = true;
+    SysfsTree sysfs_;
 };
 
 // Device numbers of the simulated character devices.

@@ -67,19 +67,32 @@ Setter number(T BoardDescription::*field, uint64_t min, uint64_t max)
     };
 }
 
-Setter optionalAddress(std::optional<uint8_t> BoardDescription::*field)
+// A number within [min, max] (what: how the message names it), or the keyword for none.
+template <class T>
+Setter optionalNumber(std::optional<T> BoardDescription::*field, const std::string &none,
+                      uint64_t min, uint64_t max, const std::string &what)
 {
     return [=](BoardDescription &d, const std::string &v) -> std::string {
-        if (v == "none") {
+        if (v == none) {
             d.*field = std::nullopt;
             return {};
         }
         uint64_t n = 0;
-        if (!parseNumber(v, 1, kMax7BitAddress, n))
-            return "expected a 7-bit bus address or \"none\"";
-        d.*field = static_cast<uint8_t>(n);
+        if (!parseNumber(v, min, max, n))
+            return "expected " + what + " or \"" + none + "\"";
+        d.*field = static_cast<T>(n);
         return {};
     };
+}
+
+Setter optionalAddress(std::optional<uint8_t> BoardDescription::*field)
+{
+    return optionalNumber(field, "none", 1, kMax7BitAddress, "a 7-bit bus address");
+}
+
+Setter optionalCount(std::optional<uint32_t> BoardDescription::*field)
+{
+    return optionalNumber(field, "never", 0, UINT32_MAX, "a frame count");
 }
 
 Setter numberList(std::vector<int> BoardDescription::*field, uint32_t max)
@@ -162,6 +175,8 @@ const std::map<std::string, Setter> &setters()
         {"frame_counter_register", setFrameCounter},
         {"frame_rate", number(&BoardDescription::frameRate, 1, kMaxFrameRate)},
         {"max_buffers", number(&BoardDescription::maxBuffers, 1, kMaxBuffers)},
+        {"stall_after_frames", optionalCount(&BoardDescription::stallAfterFrames)},
+        {"fail_after_frames", optionalCount(&BoardDescription::failAfterFrames)},
         {"serializer_address", optionalAddress(&BoardDescription::serializerAddress)},
         {"deserializer_address", optionalAddress(&BoardDescription::deserializerAddress)},
         {"driver_version", setDriverVersion},
@@ -228,6 +243,10 @@ bit_depth = 12
 frame_counter_register = 0x303A
 frame_rate = 30
 max_buffers = 8
+# Capture faults for tests: frames a stream gets before the sensor stops sending, or before
+# the node fails as a lost device does (never, or a count).
+stall_after_frames = never
+fail_after_frames = never
 serializer_address = none
 deserializer_address = none
 # Capture driver: nine version numbers, pixel clock, line length, bus speed.

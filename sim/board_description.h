@@ -25,6 +25,10 @@ struct BoardDescription {
     bool frameCounterGiven = false;
     uint32_t frameRate = 30;
     uint32_t maxBuffers = 8;
+    // Capture faults for tests: frames a stream gets before the sensor stops sending, or
+    // before the node fails as a lost device does; none = never.
+    std::optional<uint32_t> stallAfterFrames;
+    std::optional<uint32_t> failAfterFrames;
     std::optional<uint8_t> serializerAddress;
     std::optional<uint8_t> deserializerAddress;
     // Capture driver.

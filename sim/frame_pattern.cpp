@@ -14,7 +14,7 @@ const PixelFormatInfo kFormats[] = {
     {V4L2_PIX_FMT_SGRBG8, 8, 1, "8-bit Bayer GRGR/BGBG"},
     {V4L2_PIX_FMT_SGRBG10, 10, 2, "10-bit Bayer GRGR/BGBG"},
     {V4L2_PIX_FMT_SGRBG12, 12, 2, "12-bit Bayer GRGR/BGBG"},
-    {v4l2_fourcc('p', 'g', 'E', 'E'), 14, 2, "14-bit Bayer GRGR/BGBG"},
+    {v4l2_fourcc('p', 'g', 'E', 'E'), 14, 2, "14-bit Bayer GRGR/BGBG Packed"},
     {V4L2_PIX_FMT_SGRBG16, 16, 2, "16-bit Bayer GRGR/BGBG"},
 };
 

@@ -1,6 +1,7 @@
 // The simulated GPIO chip character device.
 #include "gpio_chip_file.h"
 
+#include "gpio_line_event_file.h"
 #include "state_files.h"
 
 #include <algorithm>
@@ -39,7 +40,7 @@ dev_t GpioChipFile::deviceNumber() const
     return makedev(kGpioMajor, static_cast<unsigned>(chip));
 }
 
-int GpioChipFile::ioctl(BoardLock &, unsigned long request, void *arg)
+int GpioChipFile::ioctl(BoardLock &lock, unsigned long request, void *arg)
 {
     if (arg == nullptr)
         return -EFAULT;
@@ -50,6 +51,8 @@ int GpioChipFile::ioctl(BoardLock &, unsigned long request, void *arg)
         return lineInfo(*static_cast<gpioline_info *>(arg));
     case GPIO_GET_LINEHANDLE_IOCTL:
         return requestLines(*static_cast<gpiohandle_request *>(arg));
+    case GPIO_GET_LINEEVENT_IOCTL:
+        return requestEvents(lock, *static_cast<gpioevent_request *>(arg));
     default:
         return -ENOTTY;
     }
@@ -119,7 +122,7 @@ int GpioChipFile::requestLines(gpiohandle_request &req)
         l.activeLow = activeLow;
         if (output) {
             l.output = true;
-            l.level = (req.default_values[i] ? 1 : 0) ^ (activeLow ? 1 : 0);
+            lines.drive(offsets[i], (req.default_values[i] ? 1 : 0) ^ (activeLow ? 1 : 0));
         } else if (input) {
             l.output = false;
         }
@@ -129,6 +132,31 @@ int GpioChipFile::requestLines(gpiohandle_request &req)
     if (!board_.adopt(fd.get(), handle))
         return -EMFILE;
     lines.store();
+    GpioLineEventFile::notifyAll();
+    req.fd = fd.release();
+    return 0;
+}
+
+// A watched line is not held: the board lets another program drive it meanwhile, as a
+// device wired to the pin would, so that the edges it makes can be watched.
+int GpioChipFile::requestEvents(BoardLock &lock, gpioevent_request &req)
+{
+    constexpr uint32_t kRefusedFlags =
+        GPIOHANDLE_REQUEST_OUTPUT | GPIOHANDLE_REQUEST_OPEN_DRAIN | GPIOHANDLE_REQUEST_OPEN_SOURCE;
+    if (req.lineoffset >= board_.description().gpioLines || !validFlags(req.handleflags) ||
+        (req.handleflags & kRefusedFlags) != 0 ||
+        (req.eventflags & ~GPIOEVENT_REQUEST_BOTH_EDGES) != 0)
+        return -EINVAL;
+    UniqueFd fd(::eventfd(0, EFD_SEMAPHORE | EFD_CLOEXEC));
+    if (!fd.valid())
+        return -errno;
+    auto watcher = std::make_shared<GpioLineEventFile>(board_, req, fd.get());
+    if (const int rc = watcher->start(); rc < 0)
+        return rc;
+    if (!board_.adopt(fd.get(), watcher)) {
+        watcher->release(lock);
+        return -EMFILE;
+    }
     req.fd = fd.release();
     return 0;
 }
@@ -168,10 +196,11 @@ int GpioLineHandleFile::setValues(const gpiohandle_data &data)
     BoardFileLock fileLock(board_.directory());
     board_.gpio->load();
     for (size_t i = 0; i < offsets_.size(); ++i) {
-        GpioLine &l = board_.gpio->at(offsets_[i]);
-        l.level = (data.values[i] ? 1 : 0) ^ (l.activeLow ? 1 : 0);
+        const GpioLine &l = board_.gpio->at(offsets_[i]);
+        board_.gpio->drive(offsets_[i], (data.values[i] ? 1 : 0) ^ (l.activeLow ? 1 : 0));
     }
     board_.gpio->store();
+    GpioLineEventFile::notifyAll();
     return 0;
 }
 
@@ -188,7 +217,8 @@ int GpioLineHandleFile::setConfig(const gpiohandle_config &config)
         l.activeLow = (config.flags & GPIOHANDLE_REQUEST_ACTIVE_LOW) != 0;
         if (output) {
             l.output = true;
-            l.level = (config.default_values[i] ? 1 : 0) ^ (l.activeLow ? 1 : 0);
+            board_.gpio->drive(offsets_[i],
+                               (config.default_values[i] ? 1 : 0) ^ (l.activeLow ? 1 : 0));
         } else if (input) {
             l.output = false;
         }
@@ -196,6 +226,7 @@ int GpioLineHandleFile::setConfig(const gpiohandle_config &config)
     if (output || input)
         output_ = output;
     board_.gpio->store();
+    GpioLineEventFile::notifyAll();
     return 0;
 }
 

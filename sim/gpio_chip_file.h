@@ -21,6 +21,7 @@ private:
     int chipInfo(gpiochip_info &info) const;
     int lineInfo(gpioline_info &info);
     int requestLines(gpiohandle_request &req);
+    int requestEvents(BoardLock &lock, gpioevent_request &req);
 
     Board &board_;
 };

@@ -41,8 +41,13 @@ int I2cAdapterFile::ioctl(BoardLock &, unsigned long request, void *arg)
     case I2C_FUNCS:
         if (arg == nullptr)
             return -EFAULT;
-        *static_cast<unsigned long *>(arg) = I2C_FUNC_I2C;
+        // What the kernel offers for an adapter that speaks plain I2C: SMBus built from it.
+        *static_cast<unsigned long *>(arg) = I2C_FUNC_I2C | I2C_FUNC_SMBUS_EMUL;
         return 0;
+    case I2C_SMBUS:
+        return smbus(arg);
+    case I2C_TENBIT:
+        return arg == nullptr ? 0 : -EINVAL; // 7-bit addresses only
     case I2C_RETRIES:
     case I2C_TIMEOUT:
         return 0;

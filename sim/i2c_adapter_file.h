@@ -20,6 +20,8 @@ private:
     // The EEPROM when it is the addressed device, else null (no acknowledge).
     Eeprom *addressed() const;
     int transfer(void *arg);
+    // SMBus transfers as plain I2C messages (i2c_smbus.cpp).
+    int smbus(void *arg);
 
     Board &board_;
     int bus_;

@@ -51,13 +51,13 @@ int openBoardPath(const char *path, int flags)
     return rc < 0 ? failWith(-rc) : rc;
 }
 
-int statBoardPath(const char *path, struct stat *buf)
+int statBoardPath(const char *path, struct stat *buf, bool follow = true)
 {
     if (buf == nullptr)
         return failWith(EFAULT);
     Board &board = Board::current();
     BoardLock lock(board.mutex);
-    const int rc = board.stat(path, *buf);
+    const int rc = board.stat(path, *buf, follow);
     return rc < 0 ? failWith(-rc) : 0;
 }
 
@@ -444,7 +444,7 @@ BOARDSIM_EXPORT int lstat(const char *path, struct stat *buf) noexcept
 {
     if (!Board::isBoardPath(path))
         return real::lstat(path, buf);
-    return statBoardPath(path, buf);
+    return statBoardPath(path, buf, false);
 }
 
 BOARDSIM_EXPORT int lstat64(const char *path, struct stat64 *buf) noexcept
@@ -470,7 +470,7 @@ BOARDSIM_EXPORT int fstatat(int dirfd, const char *path, struct stat *buf, int f
         return fstatBoardFile(dirfd, buf);
     if (!Board::isBoardPath(path))
         return real::fstatat(dirfd, path, buf, flags);
-    return statBoardPath(path, buf);
+    return statBoardPath(path, buf, (flags & AT_SYMLINK_NOFOLLOW) == 0);
 }
 
 BOARDSIM_EXPORT int fstatat64(int dirfd, const char *path, struct stat64 *buf, int flags) noexcept
@@ -486,7 +486,8 @@ BOARDSIM_EXPORT int statx(int dirfd, const char *path, int flags, unsigned mask,
         return real::statx(dirfd, path, flags, mask, buf);
     struct stat st {
     };
-    const int rc = ownFd ? fstatBoardFile(dirfd, &st) : statBoardPath(path, &st);
+    const int rc = ownFd ? fstatBoardFile(dirfd, &st)
+                         : statBoardPath(path, &st, (flags & AT_SYMLINK_NOFOLLOW) == 0);
     if (rc != 0)
         return rc;
     fillStatx(st, buf);

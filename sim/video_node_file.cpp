@@ -15,14 +15,12 @@
 namespace boardsim {
 namespace {
 
-constexpr uint32_t kMaxDimension = 16384;
 constexpr uint32_t kMaxStride = 65535;
 constexpr uint32_t kMaxControls = 64;
 constexpr size_t kPageSize = 4096;
 constexpr uint32_t kDriverVersion = (5u << 16) | (10u << 8) | 120u;
-constexpr uint32_t kCapabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_READWRITE | V4L2_CAP_STREAMING;
-// Frames read() I/O keeps in flight, so that a reader that falls a little behind loses none.
-constexpr uint32_t kReadBuffers = 4;
+constexpr uint32_t kCapabilities =
+    V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_READWRITE | V4L2_CAP_STREAMING | V4L2_CAP_EXT_PIX_FORMAT;
 
 size_t roundUpToPage(size_t n)
 {
@@ -40,11 +38,87 @@ bool isCaptureType(uint32_t type)
     return type == V4L2_BUF_TYPE_VIDEO_CAPTURE;
 }
 
+// The crop requests take the multi-planar type for the single-planar one, as the kernel does.
+bool isCropType(uint32_t type)
+{
+    return isCaptureType(type) || type == V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE;
+}
+
 // The requests of the buffer queue, which read() I/O has taken over while it runs.
 bool isQueueRequest(unsigned long request)
 {
     return request == VIDIOC_QUERYBUF || request == VIDIOC_QBUF || request == VIDIOC_DQBUF ||
            request == VIDIOC_STREAMON || request == VIDIOC_STREAMOFF;
+}
+
+// Every request the node answers; any other is unknown to it (ENOTTY), whatever its argument.
+constexpr unsigned long kKnownRequests[] = {VIDIOC_QUERYCAP,
+                                            VIDIOC_ENUM_FMT,
+                                            VIDIOC_G_FMT,
+                                            VIDIOC_S_FMT,
+                                            VIDIOC_TRY_FMT,
+                                            VIDIOC_REQBUFS,
+                                            VIDIOC_QUERYBUF,
+                                            VIDIOC_QBUF,
+                                            VIDIOC_DQBUF,
+                                            VIDIOC_STREAMON,
+                                            VIDIOC_STREAMOFF,
+                                            VIDIOC_G_EXT_CTRLS,
+                                            VIDIOC_S_EXT_CTRLS,
+                                            VIDIOC_TRY_EXT_CTRLS,
+                                            VIDIOC_G_CTRL,
+                                            VIDIOC_S_CTRL,
+                                            VIDIOC_CROPCAP,
+                                            VIDIOC_G_CROP,
+                                            VIDIOC_S_CROP,
+                                            VIDIOC_DBG_G_REGISTER,
+                                            VIDIOC_DBG_S_REGISTER,
+                                            VIDIOC_DBG_G_CHIP_INFO,
+                                            VIDIOC_G_PRIORITY,
+                                            VIDIOC_S_PRIORITY,
+                                            VIDIOC_ENUMINPUT,
+                                            VIDIOC_G_INPUT,
+                                            VIDIOC_S_INPUT,
+                                            VIDIOC_ENUM_FRAMESIZES,
+                                            VIDIOC_ENUM_FRAMEINTERVALS,
+                                            VIDIOC_G_PARM,
+                                            VIDIOC_S_PARM,
+                                            VIDIOC_G_SELECTION,
+                                            VIDIOC_S_SELECTION};
+
+bool knownRequest(unsigned long request)
+{
+    return std::find(std::begin(kKnownRequests), std::end(kKnownRequests), request) !=
+           std::end(kKnownRequests);
+}
+
+// The requests that change the node, refused to a file that another outranks in priority.
+bool changesNode(unsigned long request)
+{
+    switch (request) {
+    case VIDIOC_S_FMT:
+    case VIDIOC_REQBUFS:
+    case VIDIOC_STREAMON:
+    case VIDIOC_STREAMOFF:
+    case VIDIOC_S_INPUT:
+    case VIDIOC_S_PARM:
+    case VIDIOC_S_CTRL:
+    case VIDIOC_S_EXT_CTRLS:
+    case VIDIOC_S_CROP:
+    case VIDIOC_S_SELECTION:
+    case VIDIOC_S_PRIORITY:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A mapped range of the application's memory (a user-pointer buffer), checked as the kernel
+// does when it pins the pages.
+bool applicationMemoryMapped(unsigned long address, size_t length)
+{
+    const unsigned long start = address / kPageSize * kPageSize;
+    return ::msync(reinterpret_cast<void *>(start), length + (address - start), MS_ASYNC) == 0;
 }
 
 } // namespace
@@ -57,6 +131,7 @@ VideoNodeFile::VideoNodeFile(Board &board, int index, int eventFd)
         node_.format = {d.width, d.height, defaultPixelFormat(d.bitDepth).fourcc, 0};
         adjustFormat(node_.format);
     }
+    ++node_.priorities[priority_];
 }
 
 VideoNodeFile::~VideoNodeFile()
@@ -72,11 +147,15 @@ dev_t VideoNodeFile::deviceNumber() const
 
 int VideoNodeFile::ioctl(BoardLock &lock, unsigned long request, void *arg)
 {
-    if (arg == nullptr && request != VIDIOC_LOG_STATUS)
-        return -EFAULT;
+    if (arg == nullptr)
+        return knownRequest(request) ? -EFAULT : -ENOTTY;
+    if (changesNode(request) && outranked())
+        return -EBUSY;
     if (readIo_ != ReadIo::Off && isQueueRequest(request))
         return -EBUSY;
     switch (request) {
+    case VIDIOC_S_PRIORITY:
+        return setPriority(*static_cast<const uint32_t *>(arg));
     case VIDIOC_QUERYCAP:
         return queryCapabilities(*static_cast<v4l2_capability *>(arg));
     case VIDIOC_ENUM_FMT:
@@ -117,11 +196,20 @@ int VideoNodeFile::ioctl(BoardLock &lock, unsigned long request, void *arg)
         return crop(request, arg);
     case VIDIOC_DBG_G_REGISTER:
     case VIDIOC_DBG_S_REGISTER:
-        return board_.driver.debugRegister(request == VIDIOC_DBG_S_REGISTER,
-                                           *static_cast<v4l2_dbg_register *>(arg));
+        return debugRegister(request == VIDIOC_DBG_S_REGISTER,
+                             *static_cast<v4l2_dbg_register *>(arg));
     default:
-        return -ENOTTY;
+        return describe(request, arg);
     }
+}
+
+int VideoNodeFile::debugRegister(bool write, v4l2_dbg_register &r)
+{
+    const int rc = board_.driver.debugRegister(write, r);
+    // A driver tells how wide the register it read is.
+    if (rc == 0 && !write && r.size == 0)
+        r.size = sizeof(uint32_t);
+    return rc;
 }
 
 int VideoNodeFile::queryCapabilities(v4l2_capability &cap) const
@@ -152,8 +240,8 @@ int VideoNodeFile::enumerateFormat(v4l2_fmtdesc &desc) const
 
 void VideoNodeFile::adjustFormat(NodeFormat &f) const
 {
-    f.width = std::clamp<uint32_t>(f.width, 1, kMaxDimension);
-    f.height = std::clamp<uint32_t>(f.height, 1, kMaxDimension);
+    f.width = std::clamp<uint32_t>(f.width, 1, kMaxFrameDimension);
+    f.height = std::clamp<uint32_t>(f.height, 1, kMaxFrameDimension);
     const PixelFormatInfo *info = findPixelFormat(f.pixelFormat);
     if (info == nullptr)
         info = &defaultPixelFormat(board_.description().bitDepth);
@@ -215,7 +303,10 @@ int VideoNodeFile::requestBuffers(BoardLock &lock, v4l2_requestbuffers &req)
         return -EBUSY;
     freeBuffers();
     std::memset(req.reserved, 0, sizeof req.reserved);
-    req.capabilities = V4L2_BUF_CAP_SUPPORTS_MMAP | V4L2_BUF_CAP_SUPPORTS_USERPTR;
+    req.flags = 0; // no cache hints: every buffer is coherent
+    // Mapped buffers live in a memory file: a mapping keeps its pages after the buffers go.
+    req.capabilities = V4L2_BUF_CAP_SUPPORTS_MMAP | V4L2_BUF_CAP_SUPPORTS_USERPTR |
+                       V4L2_BUF_CAP_SUPPORTS_ORPHANED_BUFS;
     if (req.count == 0)
         return 0;
     const uint32_t count = std::min(req.count, board_.description().maxBuffers);
@@ -269,7 +360,7 @@ int VideoNodeFile::crop(unsigned long request, void *arg) const
     const v4l2_rect full{0, 0, d.width, d.height};
     if (request == VIDIOC_CROPCAP) {
         auto &cap = *static_cast<v4l2_cropcap *>(arg);
-        if (!isCaptureType(cap.type))
+        if (!isCropType(cap.type))
             return -EINVAL;
         cap.bounds = full;
         cap.defrect = full;
@@ -277,7 +368,7 @@ int VideoNodeFile::crop(unsigned long request, void *arg) const
         return 0;
     }
     auto &c = *static_cast<v4l2_crop *>(arg);
-    if (!isCaptureType(c.type))
+    if (!isCropType(c.type))
         return -EINVAL;
     c.c = full;
     return 0;
@@ -333,6 +424,8 @@ int VideoNodeFile::queueBuffer(v4l2_buffer &b)
 {
     if (!isCaptureType(b.type) || b.memory != memoryType_ || b.index >= buffers_.size())
         return -EINVAL;
+    if (failed_)
+        return -EIO;
     Buffer &buf = buffers_[b.index];
     if (buf.state != BufferState::Dequeued)
         return -EINVAL;
@@ -341,6 +434,8 @@ int VideoNodeFile::queueBuffer(v4l2_buffer &b)
         const size_t imageSize = size_t{bufferFormat_.bytesPerLine} * bufferFormat_.height;
         if (b.m.userptr == 0 || b.length < imageSize)
             return -EINVAL;
+        if (!applicationMemoryMapped(b.m.userptr, imageSize))
+            return -EFAULT;
         buf.userPointer = b.m.userptr;
     }
     buf.state = BufferState::Queued;
@@ -354,7 +449,9 @@ int VideoNodeFile::dequeueBuffer(BoardLock &lock, v4l2_buffer &b)
     if (!isCaptureType(b.type) || b.memory != memoryType_)
         return -EINVAL;
     const bool noWait = nonBlocking();
-    while (done_.empty()) {
+    while (done_.empty() || failed_) {
+        if (failed_)
+            return -EIO;
         if (!streaming_)
             return -EINVAL;
         if (noWait)
@@ -387,6 +484,7 @@ bool VideoNodeFile::nonBlocking() const
 
 void VideoNodeFile::startWorker()
 {
+    framesSent_ = 0;
     streaming_ = true;
     stopWorker_ = false;
     worker_ = std::thread(&VideoNodeFile::streamLoop, this);
@@ -397,8 +495,10 @@ int VideoNodeFile::streamOff(BoardLock &lock, const int *type)
     if (!isCaptureType(static_cast<uint32_t>(*type)))
         return -EINVAL;
     stopWorker(lock);
-    // Stream-off gives every buffer back to the application, dropping finished frames.
+    // Stream-off gives every buffer back to the application, dropping finished frames, and
+    // clears a failure: the next stream starts afresh.
     dropFinishedFrames();
+    clearFailure();
     queued_.clear();
     for (auto &buf : buffers_)
         buf.state = BufferState::Dequeued;
@@ -441,6 +541,7 @@ void VideoNodeFile::stopReadIo(BoardLock &lock)
     readIo_ = ReadIo::Stopping;
     stopWorker(lock);
     dropFinishedFrames();
+    clearFailure();
     freeBuffers();
     readIo_ = ReadIo::Off;
 }
@@ -454,7 +555,9 @@ ssize_t VideoNodeFile::read(BoardLock &lock, void *buf, size_t count)
     if (const int rc = startReadIo(); rc < 0)
         return rc;
     const bool noWait = nonBlocking();
-    while (done_.empty()) {
+    while (done_.empty() || failed_) {
+        if (failed_)
+            return -EIO;
         if (readIo_ != ReadIo::Running)
             return -EINVAL; // ended by another thread while this one waited
         if (noWait)
@@ -518,8 +621,16 @@ void VideoNodeFile::streamLoop()
 void VideoNodeFile::produceFrame()
 {
     // A sensor held in reset sends nothing.
-    if (board_.link.resetHeld())
+    if (board_.link.resetHeld() || failed_)
         return;
+    const auto &d = board_.description();
+    if (d.stallAfterFrames && framesSent_ >= *d.stallAfterFrames)
+        return;
+    if (d.failAfterFrames && framesSent_ >= *d.failAfterFrames) {
+        fail();
+        return;
+    }
+    ++framesSent_;
     const uint32_t frame = sequence_++;
     board_.link.countFrame(frame);
     if (queued_.empty())
@@ -540,6 +651,25 @@ void VideoNodeFile::produceFrame()
     const uint64_t one = 1;
     [[maybe_unused]] ssize_t n = real::write(eventFd_, &one, sizeof one);
     board_.frameReady.notify_all();
+}
+
+// The node reports a lost device: the waiting program wakes and the buffer requests fail
+// with EIO until the stream is stopped.
+void VideoNodeFile::fail()
+{
+    failed_ = true;
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = real::write(eventFd_, &one, sizeof one);
+    board_.frameReady.notify_all();
+}
+
+void VideoNodeFile::clearFailure()
+{
+    if (!failed_)
+        return;
+    failed_ = false;
+    uint64_t one = 0;
+    [[maybe_unused]] ssize_t n = real::read(eventFd_, &one, sizeof one);
 }
 
 void *VideoNodeFile::mmap(BoardLock &, void *addr, size_t length, int prot, int flags, off_t offset,
@@ -618,7 +748,9 @@ int VideoNodeFile::extControls(v4l2_ext_controls &c, unsigned long request)
         const bool classOk =
             c.which == V4L2_CTRL_WHICH_CUR_VAL || c.which == V4L2_CTRL_ID2WHICH(id);
         if (!known || !classOk) {
-            c.error_idx = i;
+            // Found before any control was touched: getting and setting point past the end,
+            // trying at the control, as the kernel reports it.
+            c.error_idx = request == VIDIOC_TRY_EXT_CTRLS ? i : c.count;
             return -EINVAL;
         }
     }
@@ -660,6 +792,7 @@ void VideoNodeFile::release(BoardLock &lock)
         stopReadIo(lock);
     stopWorker(lock);
     freeBuffers();
+    --node_.priorities[priority_];
 }
 
 } // namespace boardsim

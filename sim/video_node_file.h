@@ -13,6 +13,11 @@
 
 namespace boardsim {
 
+// The largest width and height a node takes.
+constexpr uint32_t kMaxFrameDimension = 16384;
+// Frames read() I/O keeps in flight, so that a reader that falls a little behind loses none.
+constexpr uint32_t kReadBuffers = 4;
+
 class VideoNodeFile : public FakeFile
 {
 public:
@@ -40,7 +45,20 @@ private:
         timeval timestamp{};
     };
 
+    // Requests a capture driver answers from its fixed description (video_node_info.cpp).
+    int describe(unsigned long request, void *arg) const;
+    int enumerateInput(v4l2_input &input) const;
+    int enumerateFrameSizes(v4l2_frmsizeenum &sizes) const;
+    int enumerateFrameIntervals(v4l2_frmivalenum &intervals) const;
+    int streamParameters(v4l2_streamparm &parm) const;
+    int selection(v4l2_selection &sel, bool set) const;
+    int chipInfo(v4l2_dbg_chip_info &chip) const;
+    // Access priorities: a file below the highest priority held may not change the node.
+    int setPriority(uint32_t priority);
+    bool outranked() const;
+
     int queryCapabilities(v4l2_capability &cap) const;
+    int debugRegister(bool write, v4l2_dbg_register &r);
     int enumerateFormat(v4l2_fmtdesc &desc) const;
     int getFormat(v4l2_format &f) const;
     int setFormat(v4l2_format &f, bool tryOnly);
@@ -69,6 +87,8 @@ private:
     void stopWorker(BoardLock &lock);
     void streamLoop();
     void produceFrame();
+    void fail();
+    void clearFailure();
     void describeBuffer(uint32_t index, v4l2_buffer &b) const;
     bool ownsBuffers() const { return !buffers_.empty(); }
     bool nonBlocking() const;
@@ -91,6 +111,9 @@ private:
     bool stopWorker_ = false;
     std::thread worker_;
     uint32_t sequence_ = 0;
+    uint32_t priority_ = V4L2_PRIORITY_DEFAULT;
+    uint32_t framesSent_ = 0; // frames of the current stream, for the capture faults
+    bool failed_ = false;
 };
 
 } // namespace boardsim

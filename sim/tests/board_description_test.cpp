@@ -30,6 +30,22 @@ TEST(BoardDescription, DefaultTextDescribesTheDefaultBoard)
     EXPECT_EQ(d.gpioChip, "gpiochip1");
     EXPECT_EQ(d.gpioLines, 160u);
     EXPECT_FALSE(d.serializerAddress.has_value());
+    EXPECT_FALSE(d.stallAfterFrames.has_value());
+    EXPECT_FALSE(d.failAfterFrames.has_value());
+}
+
+TEST(BoardDescription, CaptureFaultsTakeAFrameCountOrNever)
+{
+    std::vector<std::string> errors;
+    auto d = parse("stall_after_frames = 0\nfail_after_frames = 0x10\n", errors);
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(d.stallAfterFrames, 0u);
+    EXPECT_EQ(d.failAfterFrames, 16u);
+    d = parse("stall_after_frames = 3\nstall_after_frames = never\nfail_after_frames = soon\n",
+              errors);
+    EXPECT_FALSE(d.stallAfterFrames.has_value());
+    EXPECT_EQ(errors, (std::vector<std::string>{
+                          "line 3: fail_after_frames: expected a frame count or \"never\""}));
 }
 
 TEST(BoardDescription, NumbersTakeAnyCBaseAndCommentsAreIgnored)

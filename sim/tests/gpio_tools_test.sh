@@ -1,32 +1,27 @@
 #!/bin/sh
-# The simulated GPIO chip driven by the system's own libgpiod tools (gpioset, gpioget, gpioinfo).
+# The simulated GPIO chip driven by the system's own libgpiod tools (gpioset, gpioget, gpioinfo,
+# gpiodetect, gpiomon).
 # Usage: gpio_tools_test.sh path/to/libboardsim.so
 set -u
-if ! command -v gpioset >/dev/null || ! command -v gpioget >/dev/null; then
-    echo "gpioset and gpioget are not installed (Debian package gpiod)" >&2
-    exit 77
-fi
-library=$(readlink -f "$1")
-ZE_SIM_DIR=$(mktemp -d "${TMPDIR:-/tmp}/board.XXXXXX")
-export ZE_SIM_DIR
+. "$(dirname "$0")/tool_test_common.sh"
+require_tools gpiod gpioset gpioget gpioinfo gpiodetect gpiomon
+start_board "$1"
 holder=
-cleanup() {
+cleanup_extra() {
     if [ -n "$holder" ]; then kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null; fi
-    rm -rf "$ZE_SIM_DIR"
 }
-trap cleanup EXIT
-failures=0
-
-sim() { LD_PRELOAD="$library" "$@"; }
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-expect_eq() { [ "$1" = "$2" ] || fail "$3: got '$1', expected '$2'"; }
 state_line() { grep "^$1	" "$ZE_SIM_DIR/gpio.state"; }
+# A line's count of level changes (without the time of the last, which no test can know).
+changes() { grep "^$1	" "$ZE_SIM_DIR/gpio.changes" | cut -f2; }
 tab=$(printf '\t')
 
 # Driven lines are recorded with level, direction and consumer.
 sim gpioset gpiochip1 129=1 130=0 || fail "gpioset exited with $?"
 expect_eq "$(state_line 129)" "129${tab}1${tab}out${tab}0${tab}0${tab}-${tab}gpioset" "line 129 after gpioset"
 expect_eq "$(state_line 130)" "130${tab}0${tab}out${tab}0${tab}0${tab}-${tab}gpioset" "line 130 after gpioset"
+# Driving a line high counts one change; driving it low where it already was counts none.
+expect_eq "$(changes 129)" "1" "changes of line 129"
+expect_eq "$(changes 130)" "" "changes of line 130"
 
 # Another process reads the levels back, by chip name and by path.
 expect_eq "$(sim gpioget gpiochip1 129 130)" "1 0" "gpioget by name"
@@ -54,9 +49,38 @@ wait "$holder" 2>/dev/null
 holder=
 expect_eq "$(state_line 126 | cut -f2,5,6)" "1${tab}0${tab}-" "line 126 after its holder ended"
 
+# The chip is found by scanning /dev, as the tools list chips.
+expect_eq "$(sim gpiodetect)" "gpiochip1 [board-gpio] (160 lines)" "gpiodetect"
+expect_eq "$(sim gpioinfo | head -1)" "gpiochip1 - 160 lines:" "gpioinfo of all chips"
+
+# Edges another process makes reach gpiomon: levels toggle (a bounded number of times) until
+# it has its events; it sees them alternate, each edge once.
+monitor() {
+    LD_PRELOAD="$library" timeout 10 gpiomon --num-events="$1" "$2" gpiochip1 40 >"$ZE_SIM_DIR/mon.txt" &
+    holder=$!
+    level=1
+    for _ in $(seq 1 60); do
+        kill -0 "$holder" 2>/dev/null || break
+        sim gpioset gpiochip1 40=$level
+        level=$((1 - level))
+        sleep 0.1
+    done
+    wait "$holder" || fail "gpiomon $2 exited with $?"
+    holder=
+}
+edges() { sed -n 's/^event: *\([A-Z]*\) EDGE offset: \([0-9]*\) timestamp: \[ *[0-9]*\.[0-9]*\]$/\1 \2/p' "$ZE_SIM_DIR/mon.txt" | tr '\n' ' '; }
+monitor 4 --
+case "$(edges)" in
+"RISING 40 FALLING 40 RISING 40 FALLING 40 " | "FALLING 40 RISING 40 FALLING 40 RISING 40 ") ;;
+*) fail "gpiomon both edges: $(cat "$ZE_SIM_DIR/mon.txt")" ;;
+esac
+monitor 2 --rising-edge
+expect_eq "$(edges)" "RISING 40 RISING 40 " "gpiomon rising edges only"
+monitor 2 --falling-edge
+expect_eq "$(edges)" "FALLING 40 FALLING 40 " "gpiomon falling edges only"
+
 # Lines and chips that do not exist.
 if sim gpioget gpiochip1 160 2>/dev/null; then fail "line 160 of 160 was granted"; fi
 if sim gpioget gpiochip0 1 2>/dev/null; then fail "gpiochip0 exists"; fi
 
-[ "$failures" -eq 0 ] && echo "gpio tool checks passed"
-exit "$([ "$failures" -eq 0 ] && echo 0 || echo 1)"
+finish "gpio tool"

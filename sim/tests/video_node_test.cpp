@@ -1,4 +1,5 @@
-// The simulated capture node: buffer and format rules, blocking dequeue, read(), threads, fork.
+// The simulated capture node: buffer and format rules, blocking dequeue, read(), threads, fork,
+// access priorities and the capture faults of the board description.
 #include "sim_board.h"
 
 #include <atomic>
@@ -7,6 +8,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/videodev2.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -60,6 +62,16 @@ protected:
         ASSERT_EQ(requestBuffers(fd, static_cast<uint32_t>(count)), count);
         queueAll(fd, count);
         int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        ASSERT_EQ(::ioctl(fd, VIDIOC_STREAMON, &type), 0);
+    }
+    // Stops the stream, checks that nothing is left for a reader, and starts a new one.
+    static void restartStreaming(int fd, int count)
+    {
+        int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        ASSERT_EQ(::ioctl(fd, VIDIOC_STREAMOFF, &type), 0);
+        pollfd p{fd, POLLIN, 0};
+        EXPECT_EQ(::poll(&p, 1, 0), 0);
+        queueAll(fd, count);
         ASSERT_EQ(::ioctl(fd, VIDIOC_STREAMON, &type), 0);
     }
 };
@@ -332,6 +344,162 @@ TEST_F(VideoNode, ForkedChildLeavesTheParentsStreamRunning)
             ::usleep(10000);
     }
     EXPECT_EQ(rc, 0);
+    ::close(fd);
+}
+
+// Waits (bounded) until the node has something for a waiting reader; the poll result.
+int waitReadable(int fd, int timeoutMs)
+{
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, timeoutMs);
+}
+
+int dequeue(int fd, v4l2_buffer &b)
+{
+    b = {};
+    b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    b.memory = V4L2_MEMORY_MMAP;
+    return ::ioctl(fd, VIDIOC_DQBUF, &b) == 0 ? 0 : -errno;
+}
+
+TEST_F(VideoNode, StalledSensorSendsItsFramesThenNoMore)
+{
+    SimBoard board("frame_rate = 200\nstall_after_frames = 2\n");
+    const int fd = ::open("/dev/video0", O_RDWR | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    ASSERT_NO_FATAL_FAILURE(startStreaming(fd, 16, 4, 4));
+    v4l2_buffer b{};
+    for (uint32_t frame = 0; frame < 2; ++frame) {
+        ASSERT_EQ(waitReadable(fd, 2000), 1);
+        ASSERT_EQ(dequeue(fd, b), 0);
+        EXPECT_EQ(b.sequence, frame);
+    }
+    // Many frame periods later there is still nothing: a capture waiting for it times out.
+    EXPECT_EQ(waitReadable(fd, 100), 0);
+    EXPECT_EQ(dequeue(fd, b), -EAGAIN);
+    // A new stream gets its frames again before it stalls.
+    ASSERT_NO_FATAL_FAILURE(restartStreaming(fd, 4));
+    EXPECT_EQ(waitReadable(fd, 2000), 1);
+    EXPECT_EQ(dequeue(fd, b), 0);
+    ::close(fd);
+}
+
+TEST_F(VideoNode, SensorStalledFromTheStartSendsNothing)
+{
+    SimBoard board("frame_rate = 200\nstall_after_frames = 0\n");
+    const int fd = ::open("/dev/video0", O_RDWR | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    uint8_t bytes[16];
+    EXPECT_EQ(::read(fd, bytes, sizeof bytes), -1);
+    EXPECT_EQ(errno, EAGAIN);
+    EXPECT_EQ(waitReadable(fd, 100), 0);
+    ::close(fd);
+}
+
+TEST_F(VideoNode, FailedNodeWakesItsReaderWithEioUntilStreamOff)
+{
+    SimBoard board("frame_rate = 200\nfail_after_frames = 1\n");
+    const int fd = ::open("/dev/video0", O_RDWR | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    ASSERT_NO_FATAL_FAILURE(startStreaming(fd, 16, 4, 4));
+    v4l2_buffer b{};
+    ASSERT_EQ(waitReadable(fd, 2000), 1);
+    ASSERT_EQ(dequeue(fd, b), 0);
+    // The failure wakes a waiting program and stays: each request says so.
+    bool failed = false;
+    for (int i = 0; i < 200 && !failed; ++i)
+        failed = waitReadable(fd, 10) == 1 && dequeue(fd, b) == -EIO;
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(waitReadable(fd, 0), 1);
+    EXPECT_EQ(dequeue(fd, b), -EIO);
+    b.index = 0;
+    EXPECT_EQ(::ioctl(fd, VIDIOC_QBUF, &b), -1);
+    EXPECT_EQ(errno, EIO);
+    // Stream-off clears it; the next stream fails again after its frame.
+    ASSERT_NO_FATAL_FAILURE(restartStreaming(fd, 4));
+    ASSERT_EQ(waitReadable(fd, 2000), 1);
+    EXPECT_EQ(dequeue(fd, b), 0);
+    ::close(fd);
+}
+
+TEST_F(VideoNode, FailedNodeEndsReadIoWithEio)
+{
+    SimBoard board("frame_rate = 200\nfail_after_frames = 0\n");
+    const int fd = ::open("/dev/video0", O_RDWR);
+    ASSERT_GE(fd, 0);
+    uint8_t bytes[16];
+    EXPECT_EQ(::read(fd, bytes, sizeof bytes), -1); // blocking: woken by the failure
+    EXPECT_EQ(errno, EIO);
+    ::close(fd);
+    // A new descriptor starts afresh, and fails the same way.
+    const int again = ::open("/dev/video0", O_RDWR);
+    EXPECT_EQ(::read(again, bytes, sizeof bytes), -1);
+    EXPECT_EQ(errno, EIO);
+    ::close(again);
+}
+
+TEST_F(VideoNode, HigherPriorityKeepsOthersFromChangingTheNode)
+{
+    SimBoard board;
+    const int first = ::open("/dev/video0", O_RDWR | O_NONBLOCK);
+    const int second = ::open("/dev/video0", O_RDWR | O_NONBLOCK);
+    ASSERT_GE(first, 0);
+    ASSERT_GE(second, 0);
+    uint32_t priority = V4L2_PRIORITY_RECORD;
+    ASSERT_EQ(::ioctl(first, VIDIOC_S_PRIORITY, &priority), 0);
+    uint32_t seen = 0;
+    ASSERT_EQ(::ioctl(second, VIDIOC_G_PRIORITY, &seen), 0);
+    EXPECT_EQ(seen, uint32_t{V4L2_PRIORITY_RECORD});
+    // The outranked file may look but not change.
+    v4l2_format f{};
+    f.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    ASSERT_EQ(::ioctl(second, VIDIOC_G_FMT, &f), 0);
+    EXPECT_EQ(::ioctl(second, VIDIOC_S_FMT, &f), -1);
+    EXPECT_EQ(errno, EBUSY);
+    EXPECT_EQ(requestBuffers(second, 2), -EBUSY);
+    priority = V4L2_PRIORITY_INTERACTIVE;
+    EXPECT_EQ(::ioctl(second, VIDIOC_S_PRIORITY, &priority), -1);
+    EXPECT_EQ(errno, EBUSY);
+    // Closing the holder gives the node back.
+    ::close(first);
+    ASSERT_EQ(::ioctl(second, VIDIOC_G_PRIORITY, &seen), 0);
+    EXPECT_EQ(seen, uint32_t{V4L2_PRIORITY_DEFAULT});
+    EXPECT_EQ(::ioctl(second, VIDIOC_S_FMT, &f), 0);
+    priority = 7;
+    EXPECT_EQ(::ioctl(second, VIDIOC_S_PRIORITY, &priority), -1);
+    EXPECT_EQ(errno, EINVAL);
+    ::close(second);
+}
+
+TEST_F(VideoNode, DescribesItsInputSizesAndRate)
+{
+    SimBoard board("frame_rate = 25\n");
+    const int fd = ::open("/dev/video0", O_RDWR);
+    ASSERT_GE(fd, 0);
+    v4l2_input input{};
+    ASSERT_EQ(::ioctl(fd, VIDIOC_ENUMINPUT, &input), 0);
+    EXPECT_STREQ(reinterpret_cast<const char *>(input.name), "Camera");
+    input.index = 1;
+    EXPECT_EQ(::ioctl(fd, VIDIOC_ENUMINPUT, &input), -1);
+    int index = 1;
+    EXPECT_EQ(::ioctl(fd, VIDIOC_S_INPUT, &index), -1);
+    v4l2_frmsizeenum sizes{};
+    sizes.pixel_format = V4L2_PIX_FMT_SGRBG10;
+    ASSERT_EQ(::ioctl(fd, VIDIOC_ENUM_FRAMESIZES, &sizes), 0);
+    EXPECT_EQ(sizes.type, uint32_t{V4L2_FRMSIZE_TYPE_CONTINUOUS});
+    EXPECT_EQ(sizes.stepwise.max_width, 16384u);
+    sizes.pixel_format = V4L2_PIX_FMT_YUYV;
+    EXPECT_EQ(::ioctl(fd, VIDIOC_ENUM_FRAMESIZES, &sizes), -1);
+    v4l2_streamparm parm{};
+    parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    ASSERT_EQ(::ioctl(fd, VIDIOC_G_PARM, &parm), 0);
+    EXPECT_EQ(parm.parm.capture.timeperframe.numerator, 1u);
+    EXPECT_EQ(parm.parm.capture.timeperframe.denominator, 25u);
+    // Requests the node does not know are refused as unknown, whatever their argument.
+    EXPECT_EQ(::ioctl(fd, _IOWR('V', 0xFF, char[256]), nullptr), -1);
+    EXPECT_EQ(errno, ENOTTY);
+    EXPECT_EQ(::ioctl(fd, VIDIOC_G_PARM, nullptr), -1);
+    EXPECT_EQ(errno, EFAULT);
     ::close(fd);
 }
 
