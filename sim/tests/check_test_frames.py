@@ -4,12 +4,17 @@
 Usage: check_test_frames.py FILE WIDTH HEIGHT DEPTH COUNT
 Sample (x, y) of frame n is (x + 2y + n) mod 2^DEPTH, the first four samples of row 0 hold
 the frame number's bytes (least significant first); samples of more than 8 bits are 16-bit
-little-endian and rows are not padded. Each frame is checked against the number it carries;
+little-endian words with the sample in the upper bits (v << (16 - DEPTH)), as the board's
+capture unit stores them, and rows are not padded. Each frame is checked against the number it carries;
 the numbers must rise (a capture that falls behind loses frames, never reorders them).
 """
 import sys
 
 COUNTER_SAMPLES = 4
+
+
+def alignment(depth):
+    return 0 if depth in (8, 16) else 16 - depth
 
 
 def expected_frame(width, height, depth, number):
@@ -22,13 +27,14 @@ def expected_frame(width, height, depth, number):
             if y == 0 and x < COUNTER_SAMPLES:
                 value = (number >> (8 * x)) & 0xFF
             at = (y * width + x) * size
-            out[at:at + size] = value.to_bytes(size, "little")
+            out[at:at + size] = (value << alignment(depth)).to_bytes(size, "little")
     return bytes(out)
 
 
 def frame_number(frame, depth):
     size = 1 if depth == 8 else 2
-    return sum(frame[i * size] << (8 * i) for i in range(COUNTER_SAMPLES))
+    sample = lambda i: int.from_bytes(frame[i * size:(i + 1) * size], "little") >> alignment(depth)
+    return sum((sample(i) & 0xFF) << (8 * i) for i in range(COUNTER_SAMPLES))
 
 
 def main(argv):
