@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <malloc.h>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -152,35 +153,50 @@ void expectFailedGrabThenRecovery(ze_camera_t *camera, const char *message)
     EXPECT_EQ(sampleAt(frame, 4), (4 + frameNumber(frame)) & 0xFFF);
 }
 
-TEST(BoardCameraFaults, ASensorThatStopsSendingTimesOut)
+// A streaming camera on a board with a capture fault.
+class BoardCameraFaults : public ::testing::Test
 {
-    SimBoard board("stall_after_frames = 2\n");
-    OpenedCameras opened(sensorDirectory());
-    ASSERT_EQ(opened.count(), 1);
-    ze_camera_t *camera = opened.camera();
-    ASSERT_TRUE(startStreaming(camera));
-    std::vector<uint8_t> frame = frameBuffer(camera);
-    ASSERT_EQ(grab(camera, frame), CAMERA_SUCCESS);
-    ASSERT_EQ(grab(camera, frame), CAMERA_SUCCESS);
+protected:
+    void streamOn(const std::string &description)
+    {
+        board_ = std::make_unique<SimBoard>(description);
+        opened_ = std::make_unique<OpenedCameras>(sensorDirectory());
+        ASSERT_EQ(opened_->count(), 1);
+        ASSERT_TRUE(startStreaming(camera()));
+        frame_ = frameBuffer(camera());
+    }
+    void TearDown() override
+    {
+        opened_.reset();
+        board_.reset();
+    }
+    ze_camera_t *camera() const { return opened_->camera(); }
+    int grabFrame() { return grab(camera(), frame_); }
+
+    std::unique_ptr<SimBoard> board_;
+    std::unique_ptr<OpenedCameras> opened_;
+    std::vector<uint8_t> frame_;
+};
+
+TEST_F(BoardCameraFaults, ASensorThatStopsSendingTimesOut)
+{
+    ASSERT_NO_FATAL_FAILURE(streamOn("stall_after_frames = 2\n"));
+    ASSERT_EQ(grabFrame(), CAMERA_SUCCESS);
+    ASSERT_EQ(grabFrame(), CAMERA_SUCCESS);
     // Five one-second waits, then the grab gives up.
-    expectFailedGrabThenRecovery(camera, "v4l2 -- tried 5 times (channel 0)...");
+    expectFailedGrabThenRecovery(camera(), "v4l2 -- tried 5 times (channel 0)...");
 }
 
-TEST(BoardCameraFaults, ANodeThatFailsMidStreamEndsTheGrab)
+TEST_F(BoardCameraFaults, ANodeThatFailsMidStreamEndsTheGrab)
 {
-    SimBoard board("fail_after_frames = 3\n");
-    OpenedCameras opened(sensorDirectory());
-    ASSERT_EQ(opened.count(), 1);
-    ze_camera_t *camera = opened.camera();
-    ASSERT_TRUE(startStreaming(camera));
-    std::vector<uint8_t> frame = frameBuffer(camera);
+    ASSERT_NO_FATAL_FAILURE(streamOn("fail_after_frames = 3\n"));
     uint32_t previous = 0;
     for (int i = 0; i < 3; ++i) {
-        ASSERT_EQ(grab(camera, frame), CAMERA_SUCCESS) << "frame " << i;
-        EXPECT_TRUE(i == 0 || frameNumber(frame) > previous);
-        previous = frameNumber(frame);
+        ASSERT_EQ(grabFrame(), CAMERA_SUCCESS) << "frame " << i;
+        EXPECT_TRUE(i == 0 || frameNumber(frame_) > previous);
+        previous = frameNumber(frame_);
     }
-    expectFailedGrabThenRecovery(camera, "v4l2 -- ReadFrame() failed (errno=5)");
+    expectFailedGrabThenRecovery(camera(), "v4l2 -- ReadFrame() failed (errno=5)");
 }
 
 // What the process holds: descriptors, mappings and heap bytes in use.
