@@ -37,11 +37,11 @@ qint64 FrameTable::heldBytes() const
 
 bool FrameTable::resize(ZentroFrame &frame, quint32 size)
 {
-    if (size > kMaxFrameBytes)
+    if (size > maxFrameBytes)
         return false;
     // A buffer that keeps its capacity allocates nothing; a growing one must fit the table.
     const qint64 growth = static_cast<qint64>(size) - static_cast<qint64>(frame.data.capacity());
-    if (growth > 0 && heldBytes() + growth > kMaxFrameTableBytes)
+    if (growth > 0 && heldBytes() + growth > maxTableBytes)
         return false;
     // Exactly the size asked for: resize alone may reserve up to twice as much.
     if (growth > 0)

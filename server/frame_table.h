@@ -41,6 +41,12 @@ ChunkRange chunkRange(qint64 dataSize, quint32 offset, quint32 transferSize, qui
 class FrameTable
 {
 public:
+    explicit FrameTable(quint32 maxFrameBytes = kMaxFrameBytes,
+                        qint64 maxTableBytes = kMaxFrameTableBytes)
+        : maxFrameBytes(maxFrameBytes), maxTableBytes(maxTableBytes)
+    {
+    }
+
     // The entry of `deviceName`, created empty on first use; null when the table already
     // holds as many names as it keeps, or the name is longer than any it keeps.
     ZentroFrame *entry(const QString &deviceName);
@@ -54,6 +60,8 @@ public:
 private:
     qint64 heldBytes() const;
 
+    quint32 maxFrameBytes;
+    qint64 maxTableBytes;
     std::map<QString, ZentroFrame> frames;
 };
 

@@ -411,11 +411,10 @@ class QrbClient:
         return self.fetch_frame(device_name, info["bytesReturned"], chunk_size), info
 
     def _chunk_or_failure(self, api):
-        """A raw chunk, told apart from a JSON refusal by its first byte: a refusal is a
-        small object ("{"), and a chunk's length prefix starts with a zero byte unless the
-        chunk is 16 MiB or more."""
+        """A raw chunk, or CommandFailed when the server answered with a message instead:
+        a short frame holding exactly {"retVal": n}."""
         payload = self.recv_buffer()
-        if payload[:2] == b'{"' and len(payload) < 64:
+        if payload.startswith(b'{"retVal":') and len(payload) < 32:
             try:
                 reply = decode_message(payload)
             except ProtocolError:
