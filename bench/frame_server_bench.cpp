@@ -1,9 +1,6 @@
 // Grabbing and fetching a 1920 x 1200 x 2-byte frame from a running board server whose
 // camera is on the simulated board: the fetch alone (the frame server's own path) and grab
 // plus fetch (bound by the sensor's frame rate), in MB/s.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -16,6 +13,7 @@
 #include <vector>
 
 #include "bench_timing.h"
+#include "loopback_socket.h"
 
 namespace {
 
@@ -36,15 +34,9 @@ constexpr int kSensorResetMode = 19;
 class Link
 {
 public:
-    explicit Link(in_port_t port) : fd_(::socket(AF_INET, SOCK_STREAM, 0))
+    explicit Link(in_port_t port) : fd_(zentro::bench::connectLoopback(port))
     {
-        sockaddr_in server{};
-        server.sin_family = AF_INET;
-        server.sin_port = htons(port);
-        server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const int one = 1;
-        if (fd_ < 0 || ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one)) < 0 ||
-            ::connect(fd_, reinterpret_cast<const sockaddr *>(&server), sizeof(server)) < 0)
+        if (fd_ < 0)
             fail("connect to port " + std::to_string(port));
     }
     Link(const Link &) = delete;

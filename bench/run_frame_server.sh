@@ -17,16 +17,9 @@ for file in "$server" "$bench" "$loopback" "$sim" "$plugin"; do
     [ -f "$file" ] || { echo "build $(basename "$file") in $build first" >&2; exit 2; }
 done
 
-if [ "${ZE_BENCH_NETNS:-}" != "$$" ]; then
-    outer=$(stat -Lc %i /proc/self/ns/net)
-    exec unshare --net env ZE_BENCH_OUTER_NETNS="$outer" ZE_BENCH_NETNS=inner \
-        bash -c 'export ZE_BENCH_NETNS=$$; exec bash "$0" "$@"' "$0" "$build" "$rounds"
-fi
-# Never configure addresses in the machine's own namespace.
-[ "$(stat -Lc %i /proc/self/ns/net)" != "$ZE_BENCH_OUTER_NETNS" ] ||
-    { echo "not in a private network namespace" >&2; exit 1; }
-ip link set lo up
-ip addr add 192.168.55.1/24 dev lo
+# shellcheck source=bench/private_netns.sh
+source bench/private_netns.sh
+enter_private_netns "$0" "$build" "$rounds"
 
 work=$(mktemp -d)
 mkdir -p "$work/board" "$work/home/Plugins"
@@ -37,11 +30,7 @@ trap 'kill -TERM $pid 2>/dev/null; wait $pid 2>/dev/null; rm -rf "$work"' EXIT
 ZE_HOME=$work/home ZE_SIM_DIR=$work/board LD_PRELOAD=$sim ASAN_OPTIONS=verify_asan_link_order=0 \
     "$server" >"$log" 2>&1 &
 pid=$!
-for _ in $(seq 100); do
-    grep -q "Frame server is listening" "$log" && break
-    sleep 0.1
-done
-grep -q "Frame server is listening" "$log" || { cat "$log" >&2; exit 1; }
+wait_for_server "$log"
 
 raw=$("$loopback" 5)
 echo "$raw"

@@ -285,9 +285,8 @@ class QrbClient:
         )
 
     def update_buffer_size(self, device_name, raw_buffer_size):
-        return self.call(
-            {"api": "ze_updateBufferSize", "deviceName": device_name, "rawBufferSize": raw_buffer_size}
-        )
+        request = {"api": "ze_updateBufferSize", "deviceName": device_name}
+        return self.call({**request, "rawBufferSize": raw_buffer_size})
 
     def _bus_request(self, api, device_name, ship_addr, addr_size, data_size, **keys):
         return {
@@ -374,7 +373,8 @@ class QrbClient:
     def grab(self, device_name, buffer_size):
         """Grabs one frame into the server's buffer for `device_name`; the reply describes
         it (the bytes stay on the server until fetched)."""
-        return self.call({"api": "ze_grabFrame", "deviceName": device_name, "bufferSize": buffer_size})
+        request = {"api": "ze_grabFrame", "deviceName": device_name}
+        return self.call({**request, "bufferSize": buffer_size})
 
     def bulk_transfer(self, device_name, offset, transfer_size=0, buffer_size=0xFFFFFFFF):
         """One chunk of the last grabbed image from `offset` (b"" when nothing is left).

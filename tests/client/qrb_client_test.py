@@ -249,7 +249,8 @@ class CameraCommandsTest(ClientTest):
         fetched, reply = client.grab_frame("camera0", 20000, chunk_size=4096)
         self.assertEqual((fetched, reply), (image, info))
         requests = server.finish()
-        self.assertEqual(requests[0], {"api": "ze_grabFrame", "deviceName": "camera0", "bufferSize": 20000})
+        grab = {"api": "ze_grabFrame", "deviceName": "camera0", "bufferSize": 20000}
+        self.assertEqual(requests[0], grab)
         self.assertEqual(
             [(r["offset"], r["transferSize"], r["bufferSize"]) for r in requests[1:]],
             [(0, 4096, 10240), (4096, 4096, 10240), (8192, 2048, 10240)],

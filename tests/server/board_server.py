@@ -135,6 +135,12 @@ def parse_arguments(description):
     return parser.parse_known_args()
 
 
+def skip_without_plugin(args):
+    """The camera tests need the board plug-in (--plugin)."""
+    if not args.plugin:
+        skip("the board plug-in is not built")
+
+
 def run_tests(description, configure):
     """Entry point of a test script: namespace, options, then the unittest cases of the
     calling module with verbosity 2. `configure(args)` stores the options for the cases."""
@@ -164,10 +170,13 @@ class CameraHome:
 
     def __init__(self, source_dir, plugin):
         self.path = tempfile.mkdtemp(prefix="qrb_home.")
-        os.symlink(os.path.join(os.path.abspath(source_dir), "sensor_data"),
-                   os.path.join(self.path, "sensor_data"))
-        os.mkdir(os.path.join(self.path, "Plugins"))
-        os.symlink(os.path.abspath(plugin), os.path.join(self.path, "Plugins", "libcsitransport.so"))
+        os.symlink(
+            os.path.join(os.path.abspath(source_dir), "sensor_data"),
+            os.path.join(self.path, "sensor_data"),
+        )
+        self.plugin = os.path.join(self.path, "Plugins", "libcsitransport.so")
+        os.mkdir(os.path.dirname(self.plugin))
+        os.symlink(os.path.abspath(plugin), self.plugin)
 
     def env(self):
         return {"ZE_HOME": self.path}
@@ -273,8 +282,9 @@ class BoardServer:
     """qrb_server on a fresh simulated board directory, with stdout and stderr captured.
 
     `board_conf` is written as the board's board.conf before the start (None: the default
-    board); `env` adds variables to the server's environment. `launcher` is a command prefix that ends by executing its arguments in the same
-    process (e.g. `unshare --net --`), so the process id stays the server's.
+    board); `env` adds variables to the server's environment. `launcher` is a command prefix
+    that ends by executing its arguments in the same process (e.g. `unshare --net --`), so
+    the process id stays the server's.
     """
 
     def __init__(self, server, boardsim, board_conf=None, launcher=(), env=None):

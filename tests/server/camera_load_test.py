@@ -73,8 +73,7 @@ ARGS = None
 def configure(args):
     global ARGS
     ARGS = args
-    if not args.plugin:
-        harness.skip("the board plug-in is not built")
+    harness.skip_without_plugin(args)
 
 
 class Connection:
