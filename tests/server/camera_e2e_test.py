@@ -89,6 +89,19 @@ def frame_number(image):
     return sum((sample & 0xFF) << (8 * i) for i, sample in enumerate(samples))
 
 
+def assert_pattern(test, image, number=None):
+    """`image` is a whole frame of the test pattern (frame `number` when given)."""
+    if number is None:
+        number = frame_number(image)
+    test.assertEqual(len(image), FRAME_BYTES)
+    # Compare whole rows so that a mismatch names its row rather than dumping megabytes.
+    expected = expected_frame(number)
+    for row in range(HEIGHT):
+        span = slice(row * WIDTH * 2, (row + 1) * WIDTH * 2)
+        if image[span] != expected[span]:
+            test.fail(f"frame {number}: row {row} differs from the test pattern")
+
+
 def new_server(home):
     server = harness.BoardServer(ARGS.server, ARGS.boardsim, env=home.env())
     return server
@@ -138,18 +151,6 @@ class CameraServerTest(unittest.TestCase):
         before = len(harness.read_bus_log(self.server.board_dir))
         action()
         return harness.read_bus_log(self.server.board_dir)[before:]
-
-    def assert_pattern(self, image, number=None):
-        """`image` is a whole frame of the test pattern (frame `number` when given)."""
-        if number is None:
-            number = frame_number(image)
-        self.assertEqual(len(image), FRAME_BYTES)
-        # Compare whole rows so that a mismatch names its row rather than dumping megabytes.
-        expected = expected_frame(number)
-        for row in range(HEIGHT):
-            span = slice(row * WIDTH * 2, (row + 1) * WIDTH * 2)
-            if image[span] != expected[span]:
-                self.fail(f"frame {number}: row {row} differs from the test pattern")
 
     def test_open_lists_the_camera_once_and_a_second_open_only_lists_it(self):
         cameras = self.opened["pCameras"]
@@ -243,7 +244,7 @@ class CameraServerTest(unittest.TestCase):
         self.assertEqual(info["bytesReturned"], FRAME_BYTES)
         self.assertEqual(info["imageBytesReturned"], FRAME_BYTES)
         self.assertEqual(len(info), 14)
-        self.assert_pattern(image)
+        assert_pattern(self, image)
         # The default chunk, the last partial chunk, the end, and a smaller "bufferSize".
         self.assertEqual(frames.bulk_transfer(CAMERA, 0), image[:DEFAULT_CHUNK])
         self.assertEqual(frames.bulk_transfer(CAMERA, FRAME_BYTES - 100, MIB), image[-100:])
@@ -268,7 +269,7 @@ class CameraServerTest(unittest.TestCase):
         self.addCleanup(again.close)
         image = again.fetch_frame(CAMERA, FRAME_BYTES, MIB)
         self.assertEqual(image[:MIB], first)
-        self.assert_pattern(image, frame_number(first))
+        assert_pattern(self, image, frame_number(first))
 
     def test_two_device_names_of_one_camera_keep_separate_buffers(self):
         frames = self.frames()
@@ -278,8 +279,8 @@ class CameraServerTest(unittest.TestCase):
         second = frames.fetch_frame("xxxxxx0", FRAME_BYTES, MIB)
         # The later grab is a later frame, in a buffer of its own.
         self.assertGreater(frame_number(second), frame_number(first))
-        self.assert_pattern(first)
-        self.assert_pattern(second)
+        assert_pattern(self, first)
+        assert_pattern(self, second)
         # A name never grabbed has nothing to send.
         self.assertEqual(frames.bulk_transfer("yyyyyy0", 0), b"")
 
@@ -342,6 +343,23 @@ class OpenCloseTest(unittest.TestCase):
         self.client = QrbClient(SERVER_HOST).connect()
         self.addCleanup(self.client.close)
         self.assertEqual(len(self.client.open_cameras()["pCameras"]), 1, self.server.describe())
+
+    def start_streaming(self):
+        for value in (1, 0):
+            self.assertEqual(self.client.set_mode(CAMERA, ZE_SENSOR_RESET, value), OK)
+        self.assertEqual(self.client.start_transport(CAMERA), OK)
+
+    def test_stop_ends_the_stream_until_the_camera_is_started_again(self):
+        self.start_streaming()
+        with QrbClient.frame_server(SERVER_HOST) as frames:
+            self.assertEqual(frames.grab(CAMERA, FRAME_BYTES)["retVal"], RET_OK)
+        self.assertEqual(self.client.stop_transport(CAMERA), OK)
+        with QrbClient.frame_server(SERVER_HOST) as frames:
+            self.assertNotEqual(frames.grab(CAMERA, FRAME_BYTES)["retVal"], RET_OK)
+        self.start_streaming()
+        with QrbClient.frame_server(SERVER_HOST) as frames:
+            image, _ = frames.grab_frame(CAMERA, FRAME_BYTES, MIB)
+        assert_pattern(self, image)
 
     def test_close_ends_the_camera_and_the_next_open_opens_again(self):
         client = self.client
