@@ -16,16 +16,9 @@ sim=$PWD/$build/lib/libboardsim.so
 [ -x "$server" ] && [ -x "$bench" ] && [ -f "$sim" ] ||
     { echo "build qrb_server, server_ping_bench and boardsim in $build first" >&2; exit 2; }
 
-if [ "${ZE_BENCH_NETNS:-}" != "$$" ]; then
-    outer=$(stat -Lc %i /proc/self/ns/net)
-    exec unshare --net env ZE_BENCH_OUTER_NETNS="$outer" ZE_BENCH_NETNS=inner \
-        bash -c 'export ZE_BENCH_NETNS=$$; exec bash "$0" "$@"' "$0" "$build" "$@"
-fi
-# Never configure addresses in the machine's own namespace.
-[ "$(stat -Lc %i /proc/self/ns/net)" != "$ZE_BENCH_OUTER_NETNS" ] ||
-    { echo "not in a private network namespace" >&2; exit 1; }
-ip link set lo up
-ip addr add 192.168.55.1/24 dev lo
+# shellcheck source=bench/private_netns.sh
+source bench/private_netns.sh
+enter_private_netns "$0" "$build" "$@"
 
 board=$(mktemp -d)
 log=$board/server.log
@@ -33,11 +26,7 @@ trap 'kill -TERM $pid 2>/dev/null; wait $pid 2>/dev/null; rm -rf "$board"' EXIT
 ZE_SIM_DIR=$board LD_PRELOAD=$sim ASAN_OPTIONS=verify_asan_link_order=0 \
     taskset -c 0 "$server" >"$log" 2>&1 &
 pid=$!
-for _ in $(seq 100); do
-    grep -q "Frame server is listening" "$log" && break
-    sleep 0.1
-done
-grep -q "Frame server is listening" "$log" || { cat "$log" >&2; exit 1; }
+wait_for_server "$log"
 cpus=(0)
 [ "$(nproc)" -gt 1 ] && cpus+=(1)
 for cpu in "${cpus[@]}"; do

@@ -1,8 +1,5 @@
 // Round trips of "ping" to a running board server over loopback: one client that keeps its
 // connection, and one that connects again for every request.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,6 +14,7 @@
 #include <vector>
 
 #include "bench_timing.h"
+#include "loopback_socket.h"
 
 namespace {
 
@@ -46,15 +44,9 @@ struct Options {
 class Connection
 {
 public:
-    explicit Connection(in_port_t port) : fd_(::socket(AF_INET, SOCK_STREAM, 0))
+    explicit Connection(in_port_t port) : fd_(zentro::bench::connectLoopback(port))
     {
-        sockaddr_in server{};
-        server.sin_family = AF_INET;
-        server.sin_port = htons(port);
-        server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const int one = 1;
-        if (fd_ < 0 || ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one)) < 0 ||
-            ::connect(fd_, reinterpret_cast<const sockaddr *>(&server), sizeof(server)) < 0)
+        if (fd_ < 0)
             fail("connect to 127.0.0.1");
     }
     Connection(const Connection &) = delete;

@@ -7,11 +7,6 @@
 
 namespace qrb {
 
-QVariantMap resultReply(int retVal)
-{
-    return {{QStringLiteral("retVal"), retVal}};
-}
-
 ClientServer::ClientServer(const QHostAddress &address, quint16 port, const char *name,
                            EmptyMessagePolicy emptyPolicy)
     : address(address), port(port), channel(emptyPolicy), name(name)
@@ -57,6 +52,14 @@ void ClientServer::handler()
             break;
         }
     }
+}
+
+bool ClientServer::waitForOutputWritten()
+{
+    if (channel.waitForOutputWritten(kReceiveBudgetMs))
+        return true;
+    deleteSocket();
+    return false;
 }
 
 QVariantMap ClientServer::ping()

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "message_channel.h"
+#include "request_values.h"
 
 #include <QAbstractSocket>
 #include <QHostAddress>
@@ -17,9 +18,6 @@ namespace qrb {
 // The result of a command the server does not know; the library uses the same code for an
 // operation that a camera's transport does not provide.
 inline constexpr int kUnknownCommand = 16;
-
-// A reply that carries only a result code.
-QVariantMap resultReply(int retVal);
 
 class ClientServer : public QObject
 {
@@ -46,6 +44,13 @@ protected:
 
     void sendMessage(const QVariantMap &message) { channel.sendMessage(message); }
     qint64 sendBuffer(const QByteArray &buffer) { return channel.sendBuffer(buffer); }
+    // A raw buffer frame written from the caller's bytes (see MessageChannel::sendView).
+    qint64 sendRaw(const char *data, qint64 size) { return channel.sendView(data, size); }
+    // True once every queued byte is written; otherwise the client, which is not taking
+    // its data, has been dropped.
+    bool waitForOutputWritten();
+    // Ends the current connection, discarding what it has not yet written.
+    void dropClient() { deleteSocket(); }
     bool hasClient() const { return socket != nullptr; }
 
 private:

@@ -131,18 +131,32 @@ void MessageChannel::sendMessage(const QVariantMap &message)
 
 qint64 MessageChannel::sendBuffer(const QByteArray &buffer)
 {
+    return sendRawFrame(buffer.constData(), buffer.size(), PieceBytes::Copied);
+}
+
+qint64 MessageChannel::sendView(const char *data, qint64 size)
+{
+    return sendRawFrame(data, size, PieceBytes::Shared);
+}
+
+qint64 MessageChannel::sendRawFrame(const char *data, qint64 size, PieceBytes bytes)
+{
     // A prefix announcing bytes that can no longer follow would only mislead the client.
     if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
         return 0;
-    m_socket->write(encodeLength(static_cast<quint32>(buffer.size())));
+    m_socket->write(encodeLength(static_cast<quint32>(size)));
     m_socket->flush();
 
     qint64 total = 0;
-    while (total < buffer.size()) {
+    while (total < size) {
         if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
             break;
-        const qint64 piece = qMin(kRawPieceSize, buffer.size() - total);
-        const qint64 written = m_socket->write(buffer.constData() + total, piece);
+        const qint64 piece = qMin(kRawPieceSize, size - total);
+        // A byte array over the caller's bytes is queued by reference, not copied.
+        const qint64 written =
+            bytes == PieceBytes::Shared
+                ? m_socket->write(QByteArray::fromRawData(data + total, static_cast<int>(piece)))
+                : m_socket->write(data + total, piece);
         if (written <= 0)
             break;
         total += written;

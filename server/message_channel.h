@@ -87,11 +87,20 @@ public:
     void sendMessage(const QVariantMap &message);
     // Sends one raw buffer frame; returns the payload bytes handed to the socket.
     qint64 sendBuffer(const QByteArray &buffer);
+    // Sends one raw buffer frame of `size` bytes at `data` without copying them: the socket
+    // keeps referring to the bytes until it has written them, so they must stay alive and
+    // unchanged until waitForOutputWritten() succeeds or the connection ends.
+    qint64 sendView(const char *data, qint64 size);
+    // Waits up to `budgetMs` for everything queued on the socket to be written; false when
+    // it was not (the socket's time-out error or a lost connection then reaches the server).
+    bool waitForOutputWritten(int budgetMs) { return waitForOutputBelow(0, budgetMs); }
 
     // Why the last recvMessage returned ProtocolError.
     QString errorString() const { return m_error; }
 
 private:
+    enum class PieceBytes { Copied, Shared };
+    qint64 sendRawFrame(const char *data, qint64 size, PieceBytes bytes);
     bool waitForBuffered(qint64 needed, int budgetMs);
     bool waitForOutputBelow(qint64 limit, int budgetMs);
 

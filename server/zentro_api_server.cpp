@@ -2,13 +2,19 @@
 
 #include <iterator>
 
+#include "camera_commands.h"
+#include "mode_commands.h"
+#include "register_commands.h"
+
 namespace qrb {
 
 namespace {
 
+// A command runs either on the server (connection commands) or on the request alone.
 struct Command {
     const char *name;
     QVariantMap (*run)(ZentroApiServer &server, const QVariantMap &request);
+    QVariantMap (*handler)(const QVariantMap &request) = nullptr;
 };
 
 } // namespace
@@ -29,6 +35,22 @@ QVariantMap ZentroApiServer::apiCall(const QVariantMap &request)
     static const Command commands[] = {
         {"ping", [](ZentroApiServer &s, const QVariantMap &) { return s.ping(); }},
         {"disconnect", [](ZentroApiServer &s, const QVariantMap &) { return s.disconn(); }},
+        {"ze_OpenCameras2", nullptr, openCameras},
+        {"ze_OpenCamerasNoSensor", nullptr, openCamerasNoSensor},
+        {"ze_setSensor", nullptr, setSensor},
+        {"ze_CloseCameras2", nullptr, closeCameras},
+        {"ze_startTransport", nullptr, startTransport},
+        {"ze_stopTransport", nullptr, stopTransport},
+        {"ze_getMode", nullptr, getMode},
+        {"ze_setMode", nullptr, setMode},
+        {"ze_readSensorRegisters", nullptr, readSensorRegisters},
+        {"ze_writeSensorRegisters", nullptr, writeSensorRegisters},
+        {"ze_readRegister", nullptr, readRegister},
+        {"ze_writeRegister", nullptr, writeRegister},
+        {"ze_readRegisters", nullptr, readRegisters},
+        {"ze_writeRegisters", nullptr, writeRegisters},
+        {"ze_updateFrameSize", nullptr, updateFrameSize},
+        {"ze_updateBufferSize", nullptr, updateBufferSize},
     };
 
     if (!hasClient())
@@ -38,7 +60,7 @@ QVariantMap ZentroApiServer::apiCall(const QVariantMap &request)
         return {};
     for (const Command &command : commands) {
         if (api == QLatin1String(command.name))
-            return command.run(*this, request);
+            return command.handler ? command.handler(request) : command.run(*this, request);
     }
     return resultReply(kUnknownCommand);
 }

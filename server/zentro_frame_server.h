@@ -3,6 +3,7 @@
 #pragma once
 
 #include "client_server.h"
+#include "frame_table.h"
 #include "server_in_thread.h"
 
 namespace qrb {
@@ -15,12 +16,20 @@ public:
     static constexpr quint16 kDefaultPort = 29825;
 
     ZentroFrameServer(const QHostAddress &address, quint16 port);
+    // The socket may still refer to frame bytes: it is dropped before they go.
+    ~ZentroFrameServer() override;
 
     // Executes one request and sends its answer itself.
     void apiCall(const QVariantMap &request);
 
 protected:
     void serveRequest(const QVariantMap &request) override;
+
+private:
+    QVariantMap grabFrame(ze_camera_t *camera, const QVariantMap &request);
+    void sendBulkTransfer(const QVariantMap &request);
+
+    FrameTable frames;
 };
 
 using ZentroFrameServerInThread = ServerInThread<ZentroFrameServer>;

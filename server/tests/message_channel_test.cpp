@@ -8,6 +8,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -138,6 +139,30 @@ TEST_F(MessageChannelTest, LargeBufferGoesOutInPiecesOf64KiB)
     EXPECT_EQ(m_client.writes, (std::vector<qint64>{4, 65536, 1}));
     EXPECT_EQ(readExactly(*m_peer, 4), bytes({0, 1, 0, 1}));
     EXPECT_EQ(readExactly(*m_peer, 65537), payload);
+}
+
+TEST_F(MessageChannelTest, ViewOfCallerBytesGoesOutLikeABufferOnceWritten)
+{
+    connectQtClient();
+    MessageChannel channel(EmptyMessagePolicy::SendNothing);
+    channel.setSocket(&m_client);
+    std::vector<char> frame(3 * 65536 + 5);
+    for (std::size_t i = 0; i < frame.size(); ++i)
+        frame[i] = static_cast<char>(i * 13);
+
+    EXPECT_EQ(channel.sendView(frame.data() + 5, 65537), 65537);
+    EXPECT_EQ(m_client.writes, (std::vector<qint64>{4, 65536, 1}));
+    // The caller's bytes may change only once everything queued has gone.
+    ASSERT_TRUE(channel.waitForOutputWritten(kIoTimeoutMs));
+    EXPECT_EQ(m_client.bytesToWrite(), 0);
+    std::fill(frame.begin(), frame.end(), 'x');
+    EXPECT_EQ(readExactly(*m_peer, 4), bytes({0, 1, 0, 1}));
+    QByteArray expected(65537, '\0');
+    for (int i = 0; i < expected.size(); ++i)
+        expected[i] = static_cast<char>((i + 5) * 13);
+    EXPECT_EQ(readExactly(*m_peer, 65537), expected);
+    EXPECT_EQ(channel.sendView(nullptr, 0), 0);
+    EXPECT_EQ(readExactly(*m_peer, 4), bytes({0, 0, 0, 0}));
 }
 
 TEST_F(MessageChannelTest, NothingIsSentOnAClosedSocket)

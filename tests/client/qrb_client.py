@@ -10,7 +10,10 @@ Library use:
 
     with QrbClient("127.0.0.1") as client:
         client.ping()
-        reply = client.call({"api": "getVersions"})
+        cameras = client.open_cameras()["pCameras"]
+        client.write_register("camera0", 0x10, 0x3012, 0x42, addr_size=16, data_size=16)
+    with QrbClient.frame_server("127.0.0.1") as frames:
+        image, info = frames.grab_frame("camera0", buffer_size=1920 * 1200 * 2)
 
 Command line:
 
@@ -37,6 +40,13 @@ RET_OK = 0
 # What the server answers for a command it does not know (or, on the frame server, for a
 # request whose camera does not resolve).
 RET_NOT_SUPPORTED = 16
+# What the command server answers when it refuses a request itself (missing camera, bad
+# argument).
+RET_REFUSED = 1
+# Chunk length the frame server sends when a fetch asks for none.
+DEFAULT_CHUNK = 0x20000
+# Register values one request may carry.
+MAX_REGISTERS = 65536
 _RECV_CHUNK = 65536
 
 
@@ -54,6 +64,14 @@ class Timeout(QrbClientError):
 
 class ProtocolError(QrbClientError):
     """The bytes received do not form a valid reply."""
+
+
+class CommandFailed(QrbClientError):
+    """The server answered a request with a non-zero "retVal"; `reply` is its answer."""
+
+    def __init__(self, api, reply):
+        super().__init__(f"{api} failed with retVal {reply.get('retVal')}: {reply}")
+        self.reply = reply
 
 
 def encode_length(length):
@@ -220,6 +238,190 @@ class QrbClient:
         """Send "disconnect" (which has no reply) and wait for the server to close."""
         self.send_message({"api": "disconnect"})
         self.wait_closed(timeout)
+
+    # ---- Camera, mode and register commands (command server) ----
+    # Each returns the whole reply; "retVal" tells success (0) from failure.
+
+    def open_cameras(self, sensor_dir=None):
+        """Opens the board's cameras (once per server; later calls list them)."""
+        request = {"api": "ze_OpenCameras2"}
+        if sensor_dir is not None:
+            request["sensor_dir"] = sensor_dir
+        return self.call(request)
+
+    def open_cameras_no_sensor(self):
+        return self.call({"api": "ze_OpenCamerasNoSensor"})
+
+    def close_cameras(self, device_names):
+        return self.call({"api": "ze_CloseCameras2", "deviceNames": list(device_names)})
+
+    def set_sensor(self, device_name, **keys):
+        """Replaces the camera's sensor record by one holding `keys` (the request's keys,
+        e.g. width=640, vcWidth=[640])."""
+        return self.call({"api": "ze_setSensor", "deviceName": device_name, **keys})
+
+    def start_transport(self, device_name):
+        return self.call({"api": "ze_startTransport", "deviceName": device_name})
+
+    def stop_transport(self, device_name):
+        return self.call({"api": "ze_stopTransport", "deviceName": device_name})
+
+    def get_mode(self, device_name, mode):
+        return self.call({"api": "ze_getMode", "deviceName": device_name, "mode": mode})
+
+    def set_mode(self, device_name, mode, val):
+        return self.call({"api": "ze_setMode", "deviceName": device_name, "mode": mode, "val": val})
+
+    def update_frame_size(self, device_name, width, height, bits_per_clock, clocks_per_pixel):
+        return self.call(
+            {
+                "api": "ze_updateFrameSize",
+                "deviceName": device_name,
+                "width": width,
+                "height": height,
+                "bitsPerClock": bits_per_clock,
+                "clocksPerPixel": clocks_per_pixel,
+            }
+        )
+
+    def update_buffer_size(self, device_name, raw_buffer_size):
+        request = {"api": "ze_updateBufferSize", "deviceName": device_name}
+        return self.call({**request, "rawBufferSize": raw_buffer_size})
+
+    def _bus_request(self, api, device_name, ship_addr, addr_size, data_size, **keys):
+        return {
+            "api": api,
+            "deviceName": device_name,
+            "shipAddr": ship_addr,
+            "addrSize": addr_size,
+            "dataSize": data_size,
+            **keys,
+        }
+
+    def read_register(self, device_name, ship_addr, reg_addr, addr_size=16, data_size=16):
+        return self.call(
+            self._bus_request(
+                "ze_readRegister", device_name, ship_addr, addr_size, data_size, regAddr=reg_addr
+            )
+        )
+
+    def write_register(self, device_name, ship_addr, reg_addr, val, addr_size=16, data_size=16):
+        return self.call(
+            self._bus_request(
+                "ze_writeRegister",
+                device_name,
+                ship_addr,
+                addr_size,
+                data_size,
+                regAddr=reg_addr,
+                val=val,
+            )
+        )
+
+    def read_registers(self, device_name, ship_addr, start, count, addr_size=16, data_size=16):
+        return self.call(
+            self._bus_request(
+                "ze_readRegisters",
+                device_name,
+                ship_addr,
+                addr_size,
+                data_size,
+                startAddr=start,
+                numRegs=count,
+            )
+        )
+
+    def write_registers(self, device_name, ship_addr, start, vals, addr_size=16, data_size=16):
+        return self.call(
+            self._bus_request(
+                "ze_writeRegisters",
+                device_name,
+                ship_addr,
+                addr_size,
+                data_size,
+                startAddr=start,
+                vals=list(vals),
+            )
+        )
+
+    def read_sensor_registers(self, device_name, ship_addr, addr_space, start, count):
+        return self.call(
+            {
+                "api": "ze_readSensorRegisters",
+                "deviceName": device_name,
+                "shipAddr": ship_addr,
+                "addrSpace": addr_space,
+                "startAddr": start,
+                "numRegs": count,
+            }
+        )
+
+    def write_sensor_registers(self, device_name, ship_addr, addr_space, start, vals):
+        return self.call(
+            {
+                "api": "ze_writeSensorRegisters",
+                "deviceName": device_name,
+                "shipAddr": ship_addr,
+                "addrSpace": addr_space,
+                "startAddr": start,
+                "vals": list(vals),
+            }
+        )
+
+    # ---- Frame commands (frame server) ----
+
+    def grab(self, device_name, buffer_size):
+        """Grabs one frame into the server's buffer for `device_name`; the reply describes
+        it (the bytes stay on the server until fetched)."""
+        request = {"api": "ze_grabFrame", "deviceName": device_name}
+        return self.call({**request, "bufferSize": buffer_size})
+
+    def bulk_transfer(self, device_name, offset, transfer_size=0, buffer_size=0xFFFFFFFF):
+        """One chunk of the last grabbed image from `offset` (b"" when nothing is left).
+        A server that does not know the camera answers with a message: CommandFailed."""
+        self.send_message(
+            {
+                "api": "bulkTransfer",
+                "deviceName": device_name,
+                "offset": offset,
+                "transferSize": transfer_size,
+                "bufferSize": buffer_size,
+            }
+        )
+        return self._chunk_or_failure("bulkTransfer")
+
+    def fetch_frame(self, device_name, size, chunk_size=0):
+        """The first `size` bytes of the last grabbed image, fetched chunk by chunk."""
+        image = bytearray()
+        while len(image) < size:
+            chunk = self.bulk_transfer(
+                device_name, len(image), min(chunk_size or DEFAULT_CHUNK, size - len(image)), size
+            )
+            if not chunk:
+                raise ProtocolError(f"image ended after {len(image)} of {size} bytes")
+            image += chunk
+        return bytes(image)
+
+    def grab_frame(self, device_name, buffer_size, chunk_size=0):
+        """Grabs a frame and fetches all of it: (image bytes, grab reply). CommandFailed when
+        the grab fails."""
+        info = self.grab(device_name, buffer_size)
+        if info.get("retVal") != RET_OK:
+            raise CommandFailed("ze_grabFrame", info)
+        return self.fetch_frame(device_name, info["bytesReturned"], chunk_size), info
+
+    def _chunk_or_failure(self, api):
+        """A raw chunk, or CommandFailed when the server answered with a message instead:
+        a short frame holding exactly {"retVal": n}."""
+        payload = self.recv_buffer()
+        if payload.startswith(b'{"retVal":') and len(payload) < 32:
+            try:
+                reply = decode_message(payload)
+            except ProtocolError:
+                return payload
+            if set(reply) == {"retVal"}:
+                raise CommandFailed(api, reply)
+        return payload
 
     def _timeout(self, timeout):
         return self.timeout if timeout is None else timeout

@@ -210,6 +210,96 @@ class ClientTest(unittest.TestCase):
         server.finish()
 
 
+def read_request(conn):
+    (length,) = struct.unpack(">I", recv_exactly(conn, 4))
+    return json.loads(recv_exactly(conn, length))
+
+
+class FrameServerStandIn:
+    """A script that answers a grab with `info` and fetches from `image`, recording every
+    request; `refuse` answers fetches of that name with {"retVal": 16} instead."""
+
+    def __init__(self, image, info, requests_expected, refuse=None):
+        self.image = image
+        self.info = info
+        self.requests_expected = requests_expected
+        self.refuse = refuse
+
+    def __call__(self, conn):
+        requests = []
+        for _ in range(self.requests_expected):
+            request = read_request(conn)
+            requests.append(request)
+            if request["api"] == "ze_grabFrame":
+                conn.sendall(frame(json.dumps(self.info).encode()))
+            elif request["deviceName"] == self.refuse:
+                conn.sendall(frame(b'{"retVal":16}'))
+            else:
+                end = min(len(self.image), request["bufferSize"])
+                start = min(request["offset"], end)
+                conn.sendall(frame(self.image[start : min(end, start + request["transferSize"])]))
+        return requests
+
+
+class CameraCommandsTest(ClientTest):
+    def test_grab_frame_fetches_every_chunk_at_the_next_offset(self):
+        image = bytes(range(256)) * 40  # 10,240 bytes
+        info = {"retVal": 0, "bytesReturned": len(image), "frameNumber": 7}
+        server, client = self.serve(FrameServerStandIn(image, info, 4))
+        fetched, reply = client.grab_frame("camera0", 20000, chunk_size=4096)
+        self.assertEqual((fetched, reply), (image, info))
+        requests = server.finish()
+        grab = {"api": "ze_grabFrame", "deviceName": "camera0", "bufferSize": 20000}
+        self.assertEqual(requests[0], grab)
+        self.assertEqual(
+            [(r["offset"], r["transferSize"], r["bufferSize"]) for r in requests[1:]],
+            [(0, 4096, 10240), (4096, 4096, 10240), (8192, 2048, 10240)],
+        )
+
+    def test_failed_grab_short_image_and_refused_fetch_raise(self):
+        server, client = self.serve(FrameServerStandIn(b"", {"retVal": 1, "bytesReturned": 0}, 1))
+        with self.assertRaises(qrb_client.CommandFailed) as failure:
+            client.grab_frame("camera0", 100)
+        self.assertEqual(failure.exception.reply["retVal"], 1)
+        server.finish()
+
+        info = {"retVal": 0, "bytesReturned": 100}
+        server, client = self.serve(FrameServerStandIn(b"x" * 60, info, 3))
+        with self.assertRaises(ProtocolError):
+            client.grab_frame("camera0", 100)
+        server.finish()
+
+        server, client = self.serve(FrameServerStandIn(b"", {}, 1, refuse="camera9"))
+        with self.assertRaises(qrb_client.CommandFailed) as failure:
+            client.bulk_transfer("camera9", 0)
+        self.assertEqual(failure.exception.reply, {"retVal": 16})
+        server.finish()
+
+    def test_register_requests_carry_every_key_the_server_reads(self):
+        def script(conn):
+            requests = []
+            for _ in range(3):
+                requests.append(read_request(conn))
+                conn.sendall(frame(b'{"retVal":0}'))
+            return requests
+
+        server, client = self.serve(script)
+        client.write_register("camera0", 0x20, 0x3012, 0x42, addr_size=8, data_size=16)
+        client.write_registers("camera0", 0x20, 0x3012, iter([1, 2]))
+        client.read_sensor_registers("camera0", 0x20, 1, 0x10, 4)
+        self.assertEqual(
+            server.finish(),
+            [
+                {"api": "ze_writeRegister", "deviceName": "camera0", "shipAddr": 0x20,
+                 "addrSize": 8, "dataSize": 16, "regAddr": 0x3012, "val": 0x42},
+                {"api": "ze_writeRegisters", "deviceName": "camera0", "shipAddr": 0x20,
+                 "addrSize": 16, "dataSize": 16, "startAddr": 0x3012, "vals": [1, 2]},
+                {"api": "ze_readSensorRegisters", "deviceName": "camera0", "shipAddr": 0x20,
+                 "addrSpace": 1, "startAddr": 0x10, "numRegs": 4},
+            ],
+        )
+
+
 class CommandLineTest(unittest.TestCase):
     def run_cli(self, *args):
         return subprocess.run(

@@ -131,7 +131,14 @@ def parse_arguments(description):
     parser.add_argument(
         "--sanitized", action="store_true", help="the server is built with AddressSanitizer"
     )
+    parser.add_argument("--plugin", help="the board plug-in libcsitransport.so")
     return parser.parse_known_args()
+
+
+def skip_without_plugin(args):
+    """The camera tests need the board plug-in (--plugin)."""
+    if not args.plugin:
+        skip("the board plug-in is not built")
 
 
 def run_tests(description, configure):
@@ -155,6 +162,36 @@ def wait_until(predicate, timeout, interval=0.05):
         if result or time.monotonic() >= deadline:
             return result
         time.sleep(interval)
+
+
+class CameraHome:
+    """A server home as the board has it: the sensor-data folder and the board plug-in in
+    "Plugins", linked from the source and build trees. Removed by cleanup()."""
+
+    def __init__(self, source_dir, plugin):
+        self.path = tempfile.mkdtemp(prefix="qrb_home.")
+        os.symlink(
+            os.path.join(os.path.abspath(source_dir), "sensor_data"),
+            os.path.join(self.path, "sensor_data"),
+        )
+        self.plugin = os.path.join(self.path, "Plugins", "libcsitransport.so")
+        os.mkdir(os.path.dirname(self.plugin))
+        os.symlink(os.path.abspath(plugin), self.plugin)
+
+    def env(self):
+        return {"ZE_HOME": self.path}
+
+    def cleanup(self):
+        shutil.rmtree(self.path, ignore_errors=True)
+
+
+def read_bus_log(board_dir):
+    """The lines of the board's bus.log (none before the first request)."""
+    try:
+        with open(os.path.join(board_dir, "bus.log"), encoding="utf-8") as log:
+            return log.read().splitlines()
+    except FileNotFoundError:
+        return []
 
 
 GpioLine = collections.namedtuple(
@@ -245,12 +282,14 @@ class BoardServer:
     """qrb_server on a fresh simulated board directory, with stdout and stderr captured.
 
     `board_conf` is written as the board's board.conf before the start (None: the default
-    board). `launcher` is a command prefix that ends by executing its arguments in the same
-    process (e.g. `unshare --net --`), so the process id stays the server's.
+    board); `env` adds variables to the server's environment. `launcher` is a command prefix
+    that ends by executing its arguments in the same process (e.g. `unshare --net --`), so
+    the process id stays the server's.
     """
 
-    def __init__(self, server, boardsim, board_conf=None, launcher=()):
+    def __init__(self, server, boardsim, board_conf=None, launcher=(), env=None):
         self.server = server
+        self.extra_env = dict(env or {})
         self.boardsim = os.path.abspath(boardsim)
         self.board_conf = board_conf
         self.launcher = list(launcher)
@@ -285,6 +324,7 @@ class BoardServer:
         call preloads the simulator for that program alone (not for a launcher before it)."""
         self.prepare_board()
         env = dict(os.environ)
+        env.update(self.extra_env)
         env["ZE_SIM_DIR"] = self.board_dir
         # The simulator is not instrumented; a sanitized server must not insist on coming first.
         asan = env.get("ASAN_OPTIONS")
