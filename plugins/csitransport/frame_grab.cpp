@@ -95,6 +95,8 @@ int grabFrame(ze_camera_t *camera, DeviceContext &c, uint8_t *buffer, uint32_t s
         return CAMERA_ERROR; // the stream stopped while waiting
     const size_t delivered = std::min<size_t>(size, frame.size);
     BitShift_neon(buffer, frame.data, delivered, c.shift);
+    // The driver numbers the frames it captured; clients tell dropped frames by the gaps.
+    c.frameData.frameNumber = device.LastBuffer(0).sequence;
     c.frameData.bytesRequested = static_cast<uint32_t>(delivered);
     c.frameData.bytesReturned = static_cast<uint32_t>(frame.size);
     c.frameData.imageBytesReturned = static_cast<uint32_t>(frame.size);

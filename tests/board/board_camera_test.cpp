@@ -195,6 +195,10 @@ TEST_F(BoardCameraFaults, ANodeThatFailsMidStreamEndsTheGrab)
         ASSERT_EQ(grabFrame(), CAMERA_SUCCESS) << "frame " << i;
         EXPECT_TRUE(i == 0 || frameNumber(frame_) > previous);
         previous = frameNumber(frame_);
+        // The frame information numbers the frame as the board did.
+        ze_frame_info_t info{};
+        ASSERT_EQ(ze_getFrameData(camera(), &info), CAMERA_SUCCESS);
+        EXPECT_EQ(info.frameNumber, previous);
     }
     expectFailedGrabThenRecovery(camera(), "v4l2 -- ReadFrame() failed (errno=5)");
 }

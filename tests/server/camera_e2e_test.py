@@ -245,6 +245,7 @@ class CameraServerTest(unittest.TestCase):
         self.assertEqual(info["imageBytesReturned"], FRAME_BYTES)
         self.assertEqual(len(info), 14)
         assert_pattern(self, image)
+        self.assertEqual(info["frameNumber"], frame_number(image))
         # The default chunk, the last partial chunk, the end, and a smaller "bufferSize".
         self.assertEqual(frames.bulk_transfer(CAMERA, 0), image[:DEFAULT_CHUNK])
         self.assertEqual(frames.bulk_transfer(CAMERA, FRAME_BYTES - 100, MIB), image[-100:])
