@@ -56,6 +56,13 @@ struct CaptureDevice::Buffer {
     }
 };
 
+uint32_t preferredStride(uint32_t width)
+{
+    if (width % kStrideAlignment == 0)
+        return 0;
+    return (width / kStrideAlignment + 1) * kStrideAlignment * kBytesPerSample;
+}
+
 CaptureDevice::CaptureDevice() = default;
 
 CaptureDevice::~CaptureDevice()
@@ -127,12 +134,8 @@ FrameGeometry CaptureDevice::setFormat(const SensorEntry &sensor, const CaptureS
     std::memset(&fmt, 0, sizeof fmt);
     fmt.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     if (s.forceFormat) {
-        if (s.preferredStride) {
-            const uint32_t w = sensor.width();
-            const uint32_t stride =
-                w % kStrideAlignment != 0 ? (w / kStrideAlignment) * 64 + 64 : 0;
-            sensor_set_stride(stride);
-        }
+        if (s.preferredStride)
+            sensor_set_stride(preferredStride(sensor.width()));
         fmt.fmt.pix.width = sensor.width();
         fmt.fmt.pix.height = sensor.height();
         fmt.fmt.pix.pixelformat = sensor.pixelFormat;

@@ -28,6 +28,10 @@ struct FrameGeometry {
     uint32_t pixelFormat;
 };
 
+// The preferred stride in bytes that aligns rows of width 16-bit samples to 32 pixels; 0 (the
+// driver's own) when width already is a multiple of 32.
+uint32_t preferredStride(uint32_t width);
+
 class CaptureDevice
 {
 public:
