@@ -1,5 +1,11 @@
 // The tools' parts that need no board: options, names, register values, record layout.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
 #include <gtest/gtest.h>
+
+#include "zentro.h"
 
 #include "io_methods.h"
 #include "raw_output.h"
@@ -28,6 +34,24 @@ TEST(RawDescriptionText, NamesGeometryFormatFramesAndRate)
               "//\tImage Format   = Bayer 10\n//\tFrames         = 7\n"
               "//\tFrame rate     = 60 frames per second\n\n"
               "[Raw Image Format]\nIMAGE= 1024, 1204, BAYER-10\n");
+}
+
+TEST(RawDescriptionText, LoadsAsAPresetThatSetsTheImage)
+{
+    ze_camera_t *cameras[ZE_MAX_CAMERAS] = {};
+    int count = 0;
+    const std::string sensor = std::string(SAMPLE_SENSOR_DIR) + "/zx0201.sdat";
+    ASSERT_EQ(ze_OpenCameras2(cameras, &count, sensor.c_str(), ZE_TRANSPORT_NUL, ""), 0);
+    ASSERT_EQ(count, 1);
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("raw_description_" + std::to_string(::getpid()) + "_info.txt");
+    std::ofstream(path) << infoFileText({1024, 1204, 10, 30, 0}, 3);
+    EXPECT_EQ(ze_LoadINIPreset(cameras[0], path.c_str(), "Raw Image Format"), INI_SUCCESS);
+    EXPECT_EQ(cameras[0]->sensor->imageWidth, 1024u);
+    EXPECT_EQ(cameras[0]->sensor->imageHeight, 1204u);
+    EXPECT_EQ(cameras[0]->sensor->imageType, 2u) << "Bayer 10";
+    std::filesystem::remove(path);
+    ze_CloseCameras2(cameras, count);
 }
 
 TEST(PreferredStride, AlignsRowsToThirtyTwoPixels)
