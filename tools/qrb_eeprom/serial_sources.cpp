@@ -20,6 +20,17 @@ constexpr long kMax7BitAddress = 0x7F;
     std::exit(EXIT_FAILURE);
 }
 
+// An option's number from 0 to max, read whole in base (0: the -a rule); else a usage error.
+int optionValue(const char *text, int base, long max, const char *what, const char *program)
+{
+    long value = 0;
+    if (!parseWholeNumber(text, base, value) || value < 0 || value > max) {
+        std::fprintf(stderr, "Error: %s, not '%s'\n", what, text);
+        usage(program);
+    }
+    return static_cast<int>(value);
+}
+
 } // namespace
 
 void jetson_serial_number(char *buffer, size_t size)
@@ -78,25 +89,17 @@ EepromSettings parseEepromOptions(int argc, char **argv)
 {
     EepromSettings s;
     const char *program = argc > 0 ? argv[0] : "qrb_eeprom";
-    long value = 0;
     for (int c; (c = getopt(argc, argv, "yb:a:")) != -1;) {
         switch (c) {
         case 'y':
             s.skipConfirmation = true;
             break;
         case 'b':
-            if (!parseWholeNumber(optarg, 10, value) || value < 0 || value > INT32_MAX) {
-                std::fprintf(stderr, "Error: -b takes a decimal bus number, not '%s'\n", optarg);
-                usage(program);
-            }
-            s.bus = static_cast<int>(value);
+            s.bus = optionValue(optarg, 10, INT32_MAX, "-b takes a decimal bus number", program);
             break;
         case 'a':
-            if (!parseWholeNumber(optarg, 0, value) || value < 0 || value > kMax7BitAddress) {
-                std::fprintf(stderr, "Error: -a takes a 7-bit address, not '%s'\n", optarg);
-                usage(program);
-            }
-            s.address = static_cast<int>(value);
+            s.address =
+                optionValue(optarg, 0, kMax7BitAddress, "-a takes a 7-bit address", program);
             break;
         default:
             usage(program);

@@ -322,6 +322,20 @@ TEST(CaptureToolRaw, FormatFromTheTableWithEmbeddedRows)
     EXPECT_TRUE(contains(r.err, "apply preferred stride[0x9a206e] = 0 - initiated"));
 }
 
+TEST(CaptureToolRaw, LostDeviceEndsTheRunWithTheFramesSoFarDescribed)
+{
+    SimBoard board(std::string(kSmallBoard) + "fail_after_frames = 3\n");
+    writeWholeFile(board.path("lost_info.txt"), "stale");
+    const auto r = capture(board, {"-c", "10", "-o", board.path("lost.raw")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "VIDIOC_DQBUF error 5, Input/output error\n")) << r.err;
+    const std::string raw = board.readFile("lost.raw");
+    EXPECT_EQ(raw.size(), 3 * kSmallLayout.frameBytes());
+    EXPECT_TRUE(contains(board.readFile("lost_info.txt"), "//\tFrames         = 3\n"));
+    std::string problem;
+    expectConsecutive(frameNumbers(raw, kSmallLayout, problem), 3);
+}
+
 TEST(CaptureToolRaw, InterruptLeavesWholeFramesAndAMatchingDescription)
 {
     SimBoard board(kSmallBoard);

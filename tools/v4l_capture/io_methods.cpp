@@ -181,21 +181,27 @@ void CaptureDevice::initRead(size_t bytes)
     buffers_.push_back(std::make_unique<Buffer>(memory, bytes, false));
 }
 
-void CaptureDevice::initMmap()
+unsigned CaptureDevice::requestBuffers(uint32_t memory, const char *unsupported)
 {
     v4l2_requestbuffers req;
     std::memset(&req, 0, sizeof req);
     req.count = kRequestedBuffers;
     req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    req.memory = V4L2_MEMORY_MMAP;
+    req.memory = memory;
     if (xioctl(fd_, VIDIOC_REQBUFS, &req) == -1) {
         if (errno == EINVAL)
-            failWith("%s does not support memory mapping", name_);
+            failWith(unsupported, name_);
         errno_exit("VIDIOC_REQBUFS");
     }
-    if (req.count < kMinimumBuffers)
+    return req.count;
+}
+
+void CaptureDevice::initMmap()
+{
+    const unsigned granted = requestBuffers(V4L2_MEMORY_MMAP, "%s does not support memory mapping");
+    if (granted < kMinimumBuffers)
         failWith("Insufficient buffer memory on %s", name_);
-    for (unsigned i = 0; i < req.count; ++i) {
+    for (unsigned i = 0; i < granted; ++i) {
         v4l2_buffer buf;
         std::memset(&buf, 0, sizeof buf);
         buf.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
@@ -213,16 +219,7 @@ void CaptureDevice::initMmap()
 
 void CaptureDevice::initUserPointer(size_t bytes)
 {
-    v4l2_requestbuffers req;
-    std::memset(&req, 0, sizeof req);
-    req.count = kRequestedBuffers;
-    req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    req.memory = V4L2_MEMORY_USERPTR;
-    if (xioctl(fd_, VIDIOC_REQBUFS, &req) == -1) {
-        if (errno == EINVAL)
-            failWith("%s does not support user pointer i/o", name_);
-        errno_exit("VIDIOC_REQBUFS");
-    }
+    requestBuffers(V4L2_MEMORY_USERPTR, "%s does not support user pointer i/o");
     const size_t rounded =
         (bytes + kUserPointerAlignment - 1) / kUserPointerAlignment * kUserPointerAlignment;
     for (unsigned i = 0; i < kRequestedBuffers; ++i) {

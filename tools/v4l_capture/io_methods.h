@@ -63,6 +63,9 @@ private:
     void resetCrop();
     FrameGeometry setFormat(const SensorEntry &sensor, const CaptureSettings &settings);
     void initRead(size_t bytes);
+    // VIDIOC_REQBUFS for kRequestedBuffers of a memory type; the count granted. A driver
+    // without that memory type ends the program with the message unsupported.
+    unsigned requestBuffers(uint32_t memory, const char *unsupported);
     void initMmap();
     void initUserPointer(size_t bytes);
     void queue(unsigned index);

@@ -13,6 +13,9 @@ namespace {
 
 constexpr const char *kInfoSuffix = "_info.txt";
 
+// The recording the program's end must still describe.
+RawOutput *activeOutput = nullptr;
+
 bool writeAll(int fd, const uint8_t *data, size_t size)
 {
     while (size > 0) {
@@ -57,6 +60,8 @@ std::string infoFileText(const RawDescription &d, unsigned long frames)
 
 RawOutput::~RawOutput()
 {
+    if (activeOutput == this)
+        activeOutput = nullptr;
     if (fd_ >= 0)
         ::close(fd_);
 }
@@ -70,9 +75,27 @@ void RawOutput::fail(const char *what, int error)
 void RawOutput::open(const std::string &path)
 {
     path_ = path;
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd_ < 0)
         fail("Cannot open", errno);
+}
+
+void RawOutput::describe(const RawDescription &d)
+{
+    description_ = d;
+    described_ = true;
+    if (::ftruncate(fd_, 0) != 0)
+        fail("Cannot empty", errno);
+    static bool registered = false;
+    if (!registered)
+        registered = std::atexit(finishAtExit) == 0;
+    activeOutput = this;
+}
+
+void RawOutput::finishAtExit()
+{
+    if (activeOutput != nullptr)
+        activeOutput->close();
 }
 
 void RawOutput::appendFrame(const uint8_t *data, size_t bytes)
@@ -89,22 +112,33 @@ void RawOutput::appendFrame(const uint8_t *data, size_t bytes)
         // Keep the file a sequence of whole frames that its description can name.
         if (::ftruncate(fd_, static_cast<off_t>(frames_ * frameBytes)) != 0)
             std::fprintf(stderr, "Cannot cut '%s' back to %lu frames\n", path_.c_str(), frames_);
-        finish();
-        fail("Cannot write a frame to", error);
+        fail("Cannot write a frame to", error); // the end of the program describes the frames
     }
     ++frames_;
 }
 
 void RawOutput::finish()
 {
+    if (!close())
+        std::exit(EXIT_FAILURE);
+}
+
+bool RawOutput::close()
+{
+    if (activeOutput == this)
+        activeOutput = nullptr;
     if (fd_ < 0)
-        return;
+        return true;
     const int closing = ::close(fd_);
+    const int closeError = errno;
     fd_ = -1;
-    if (closing != 0)
-        fail("Cannot close", errno);
+    if (closing != 0) {
+        std::fprintf(stderr, "Cannot close '%s': %d, %s\n", path_.c_str(), closeError,
+                     std::strerror(closeError));
+        return false;
+    }
     if (!described_)
-        return;
+        return true;
     // Written whole under a temporary name, so that a reader never sees half a description.
     const std::string info = infoFileName(path_);
     const std::string temporary = info + ".part";
@@ -119,6 +153,7 @@ void RawOutput::finish()
         const int e = written ? errno : error;
         ::unlink(temporary.c_str());
         std::fprintf(stderr, "Cannot write '%s': %d, %s\n", info.c_str(), e, std::strerror(e));
-        std::exit(EXIT_FAILURE);
+        return false;
     }
+    return true;
 }

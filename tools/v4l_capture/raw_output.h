@@ -28,14 +28,13 @@ public:
     RawOutput(const RawOutput &) = delete;
     RawOutput &operator=(const RawOutput &) = delete;
 
-    // Creates (or truncates) the file; ends the program with a message when it cannot.
+    // Opens (or creates) the file for writing, keeping what it holds until the capture starts;
+    // ends the program with a message when it cannot.
     void open(const std::string &path);
     bool isOpen() const { return fd_ >= 0; }
-    void describe(const RawDescription &d)
-    {
-        description_ = d;
-        described_ = true;
-    }
+    // Starts the recording: the file is emptied, and from now on the program's end (whatever
+    // ends it) leaves the description of the frames written so far.
+    void describe(const RawDescription &d);
 
     // Appends one frame of exactly frameBytes bytes: the data, padded with zeros when the
     // driver delivered fewer. A failed write leaves the file at its last whole frame, reports
@@ -49,6 +48,9 @@ public:
 
 private:
     [[noreturn]] void fail(const char *what, int error);
+    // Closes the file and writes the description; false (reported) when it could not.
+    bool close();
+    static void finishAtExit();
 
     std::string path_;
     int fd_ = -1;
