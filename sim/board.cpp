@@ -149,7 +149,8 @@ Board::Board(std::string directory, BoardDescription description, std::string er
     const auto record = serialNumberRecord(description_.boardSerial, description_.moduleSerial);
     std::copy(record.begin(), record.begin() + std::min(record.size(), contents.size()),
               contents.begin());
-    eeprom = std::make_unique<Eeprom>(std::move(contents), directory_);
+    eeprom =
+        std::make_unique<Eeprom>(std::move(contents), directory_, description_.eepromFailAtByte);
     gpio = std::make_unique<GpioLines>(description_.gpioLines, directory_);
 }
 

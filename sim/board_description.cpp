@@ -179,6 +179,8 @@ const std::map<std::string, Setter> &setters()
         {"fail_after_frames", optionalCount(&BoardDescription::failAfterFrames)},
         {"serializer_address", optionalAddress(&BoardDescription::serializerAddress)},
         {"deserializer_address", optionalAddress(&BoardDescription::deserializerAddress)},
+        {"link_chips", optionalNumber(&BoardDescription::linkGeneration, "none", 2, 3,
+                                      "a link generation (2 or 3)")},
         {"driver_version", setDriverVersion},
         {"pixel_clock", number(&BoardDescription::pixelClock, 0, UINT32_MAX)},
         {"line_length", number(&BoardDescription::lineLength, 0, UINT32_MAX)},
@@ -188,6 +190,8 @@ const std::map<std::string, Setter> &setters()
         {"eeprom_bus", number(&BoardDescription::eepromBus, 0, kMaxI2cBus)},
         {"eeprom_address", number(&BoardDescription::eepromAddress, 1, kMax7BitAddress)},
         {"eeprom_size", number(&BoardDescription::eepromSize, 256, kMaxEepromSize)},
+        {"eeprom_fail_at_byte", optionalNumber(&BoardDescription::eepromFailAtByte, "never", 1,
+                                               UINT32_MAX, "a byte number")},
         {"board_serial", text(&BoardDescription::boardSerial, kMaxSerialLength, false)},
         {"module_serial", text(&BoardDescription::moduleSerial, kMaxSerialLength, true)},
         {"gpio_chip", setChipName},
@@ -249,6 +253,8 @@ stall_after_frames = never
 fail_after_frames = never
 serializer_address = none
 deserializer_address = none
+# Serializer/deserializer pairs on the links of video4 and video5: link generation 2 or 3.
+link_chips = none
 # Capture driver: nine version numbers, pixel clock, line length, bus speed.
 driver_version = 35 4 1 5 10 120 2 1 0
 pixel_clock = 74250000
@@ -259,6 +265,8 @@ i2c_buses = 8
 eeprom_bus = 8
 eeprom_address = 0x50
 eeprom_size = 4096
+# EEPROM fault for tests: writes fail from this data byte of a process on (never, or a number).
+eeprom_fail_at_byte = never
 board_serial = QRB2000001
 module_serial = 1421223012345
 gpio_chip = gpiochip1

@@ -31,6 +31,9 @@ struct BoardDescription {
     std::optional<uint32_t> failAfterFrames;
     std::optional<uint8_t> serializerAddress;
     std::optional<uint8_t> deserializerAddress;
+    // Serializer/deserializer pairs of the camera links of video4 and video5, of link
+    // generation 2 or 3 (link_chips.h); none = no such chips.
+    std::optional<uint32_t> linkGeneration;
     // Capture driver.
     std::array<int32_t, 9> driverVersion{35, 4, 1, 5, 10, 120, 2, 1, 0};
     uint32_t pixelClock = 74250000;
@@ -43,6 +46,9 @@ struct BoardDescription {
     int eepromBus = 8;
     uint8_t eepromAddress = 0x50;
     uint32_t eepromSize = 4096;
+    // EEPROM fault for tests: the data byte of this number (from 1) that a process writes, and
+    // every one after it, is not acknowledged; none = never.
+    std::optional<uint32_t> eepromFailAtByte;
     std::string boardSerial = "QRB2000001";
     std::string moduleSerial = "1421223012345";
     std::string gpioChip = "gpiochip1";

@@ -1,6 +1,8 @@
 // The simulated camera link bus.
 #include "camera_link.h"
 
+#include "link_chips.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -19,6 +21,16 @@ std::string deviceFile(const std::string &directory, uint8_t address)
     char name[32];
     std::snprintf(name, sizeof name, "/bus-0x%02x.regs", address);
     return directory + name;
+}
+
+// A device whose read-only registers ignore bus writes, as the hardware does.
+std::unique_ptr<BusDevice> makeDevice(const SensorDefaults &defaults, std::string persistPath)
+{
+    auto device = std::make_unique<BusDevice>(defaults, std::move(persistPath));
+    for (const auto &r : defaults.registers)
+        if (r.readOnly)
+            device->protect(r.page, r.address, r.bytes);
+    return device;
 }
 
 } // namespace
@@ -68,10 +80,7 @@ bool CameraLink::build(const BoardDescription &d, const std::string &directory, 
     if (!loadSensorDefaults(path, defaults, error) || !findFrameCounter(d, defaults, path, error))
         return false;
     sensorAddress_ = d.sensorAddress;
-    auto sensor = std::make_unique<BusDevice>(defaults, deviceFile(directory, sensorAddress_));
-    for (const auto &r : defaults.registers)
-        if (r.readOnly)
-            sensor->protect(r.page, r.address, r.bytes);
+    auto sensor = makeDevice(defaults, deviceFile(directory, sensorAddress_));
     if (frameCounter_)
         sensor->protect(frameCounter_->page, frameCounter_->address, frameCounter_->bytes);
     devices_[sensorAddress_] = std::move(sensor);
@@ -80,6 +89,11 @@ bool CameraLink::build(const BoardDescription &d, const std::string &directory, 
             devices_[*link] =
                 std::make_unique<BusDevice>(SensorDefaults{}, deviceFile(directory, *link));
     }
+    if (d.linkGeneration)
+        for (const LinkChip &chip : linkChips(*d.linkGeneration))
+            if (!devices_.count(chip.address))
+                devices_[chip.address] =
+                    makeDevice(linkChipLayout(chip.id), deviceFile(directory, chip.address));
     return true;
 }
 

@@ -36,8 +36,9 @@ std::vector<uint8_t> serialNumberRecord(const std::string &boardSerial,
     return out;
 }
 
-Eeprom::Eeprom(std::vector<uint8_t> initial, std::string directory)
-    : memory_(std::move(initial)), directory_(std::move(directory))
+Eeprom::Eeprom(std::vector<uint8_t> initial, std::string directory,
+               std::optional<uint32_t> failAtByte)
+    : memory_(std::move(initial)), directory_(std::move(directory)), failAtByte_(failAtByte)
 {
     if (directory_.empty())
         return;
@@ -61,20 +62,26 @@ void Eeprom::store() const
         replaceFile(path_, std::string(memory_.begin(), memory_.end()));
 }
 
-void Eeprom::write(const uint8_t *data, size_t count)
+bool Eeprom::write(const uint8_t *data, size_t count)
 {
     if (count == 0)
-        return;
+        return true;
     BoardFileLock lock(directory_);
     load();
     pointer_ = count == 1 ? uint32_t{data[0]} << 8 : (uint32_t{data[0]} << 8 | data[1]);
     pointer_ %= memory_.size();
+    bool acknowledged = true;
     for (size_t i = 2; i < count; ++i) {
+        if (failAtByte_ && ++bytesWritten_ >= *failAtByte_) {
+            acknowledged = false;
+            break;
+        }
         memory_[pointer_] = data[i];
         pointer_ = (pointer_ + 1) % memory_.size();
     }
     if (count > 2)
         store();
+    return acknowledged;
 }
 
 void Eeprom::read(uint8_t *out, size_t count)

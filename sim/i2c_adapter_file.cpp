@@ -76,7 +76,8 @@ ssize_t I2cAdapterFile::write(BoardLock &, const void *buf, size_t count)
     Eeprom *device = addressed();
     if (device == nullptr)
         return -ENXIO;
-    device->write(static_cast<const uint8_t *>(buf), count);
+    if (!device->write(static_cast<const uint8_t *>(buf), count))
+        return -ENXIO;
     return static_cast<ssize_t>(count);
 }
 
@@ -101,10 +102,12 @@ int I2cAdapterFile::transfer(void *arg)
             address_ = saved;
             return -ENXIO;
         }
-        if (m.flags & I2C_M_RD)
+        if (m.flags & I2C_M_RD) {
             device->read(m.buf, m.len);
-        else
-            device->write(m.buf, m.len);
+        } else if (!device->write(m.buf, m.len)) {
+            address_ = saved;
+            return -ENXIO;
+        }
     }
     address_ = saved;
     return static_cast<int>(data->nmsgs);

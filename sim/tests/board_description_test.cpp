@@ -32,6 +32,23 @@ TEST(BoardDescription, DefaultTextDescribesTheDefaultBoard)
     EXPECT_FALSE(d.serializerAddress.has_value());
     EXPECT_FALSE(d.stallAfterFrames.has_value());
     EXPECT_FALSE(d.failAfterFrames.has_value());
+    EXPECT_FALSE(d.linkGeneration.has_value());
+    EXPECT_FALSE(d.eepromFailAtByte.has_value());
+}
+
+TEST(BoardDescription, LinkChipsTakeAGenerationAndEepromFaultsAByteNumber)
+{
+    std::vector<std::string> errors;
+    auto d = parse("link_chips = 3\neeprom_fail_at_byte = 0x14\n", errors);
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(d.linkGeneration, 3u);
+    EXPECT_EQ(d.eepromFailAtByte, 20u);
+    d = parse("link_chips = 1\neeprom_fail_at_byte = 0\nlink_chips = none\n", errors);
+    const std::vector<std::string> expected = {
+        "line 1: link_chips: expected a link generation (2 or 3) or \"none\"",
+        "line 2: eeprom_fail_at_byte: expected a byte number or \"never\""};
+    EXPECT_EQ(errors, expected);
+    EXPECT_FALSE(d.linkGeneration.has_value());
 }
 
 TEST(BoardDescription, CaptureFaultsTakeAFrameCountOrNever)
