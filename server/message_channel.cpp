@@ -119,6 +119,19 @@ ReceiveStatus MessageChannel::recvMessage(QVariantMap &message)
     return ReceiveStatus::Received;
 }
 
+qint64 MessageChannel::receiveRaw(char *data, qint64 size)
+{
+    qint64 total = 0;
+    while (total < size && waitForBuffered(1, kReceiveBudgetMs)) {
+        const qint64 wanted = qMin(size - total, m_socket->bytesAvailable());
+        const qint64 got = data ? m_socket->read(data + total, wanted) : m_socket->skip(wanted);
+        if (got <= 0)
+            break;
+        total += got;
+    }
+    return total;
+}
+
 void MessageChannel::sendMessage(const QVariantMap &message)
 {
     if (!m_socket)

@@ -95,6 +95,11 @@ public:
     // it was not (the socket's time-out error or a lost connection then reaches the server).
     bool waitForOutputWritten(int budgetMs) { return waitForOutputBelow(0, budgetMs); }
 
+    // Reads the raw bytes that follow a request: exactly `size` of them into `data`, or,
+    // with `data` null, reads and drops them. Waits up to kReceiveBudgetMs whenever nothing
+    // is buffered; returns how many arrived before the wait expired or the connection ended.
+    qint64 receiveRaw(char *data, qint64 size);
+
     // Why the last recvMessage returned ProtocolError.
     QString errorString() const { return m_error; }
 

@@ -1,0 +1,84 @@
+// Resumable file uploads and downloads: transfer states kept between requests and across
+// client connections, addressed by the file's path on the board.
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <QVariantMap>
+#include <QtGlobal>
+
+#include <list>
+#include <memory>
+
+namespace qrb {
+
+// An upload chunk is held whole in memory before it is written; a larger "transferSize" is
+// refused before anything is allocated or read. Download chunks are cut to the same size.
+inline constexpr qint64 kMaxTransferSize = 64 * 1024 * 1024;
+// Transfer states kept per direction; a new one beyond that ends the oldest.
+inline constexpr int kMaxTransferStates = 64;
+// Longest path accepted, in bytes of UTF-8 (the system's own limit).
+inline constexpr int kMaxPathBytes = 4095;
+// An upload is written under the path with this suffix and renamed when complete.
+inline constexpr char kPartialSuffix[] = "~temp";
+
+// The connection a transfer command reads raw bytes from and answers on.
+class TransferLink
+{
+public:
+    // Reads the raw bytes that follow the request (see MessageChannel::receiveRaw).
+    virtual qint64 receiveUploadBytes(char *data, qint64 size) = 0;
+    // Sends one raw buffer frame of the caller's bytes and waits until they are written
+    // (or the client is dropped); returns the payload bytes handed to the socket.
+    virtual qint64 sendChunk(const char *data, qint64 size) = 0;
+    // Sends a reply and then ends the connection: what follows the request cannot be told
+    // apart from requests.
+    virtual void replyAndClose(const QVariantMap &reply) = 0;
+
+protected:
+    ~TransferLink() = default;
+};
+
+// Whether a path may be transferred: not empty, no NUL, no "." or ".." component, not
+// ending in "/", at most kMaxPathBytes; an upload's path does not end in kPartialSuffix.
+enum class PathUse { Upload, Download };
+bool isAcceptedPath(const QString &path, PathUse use);
+
+// One upload or download in progress.
+struct FileXferState {
+    FileXferState() = default;
+    // Upload: opens path + kPartialSuffix for writing, appending when resuming.
+    FileXferState(const QString &path, qint64 size, bool resume);
+    // Download: opens an existing regular file for reading.
+    explicit FileXferState(const QString &path);
+
+    QString path;
+    qint64 size = 0;
+    qint64 progress = 0;
+    bool error = false;
+    std::unique_ptr<QFile> file;
+};
+
+class FileTransfers
+{
+public:
+    QVariantMap uploadFile(const QVariantMap &request);
+    QVariantMap uploadFileTransfer(const QVariantMap &request, TransferLink &link);
+    QVariantMap downloadFile(const QVariantMap &request);
+    // Always answers with one raw buffer frame; returns an empty (no JSON) reply.
+    QVariantMap downloadFileTransfer(const QVariantMap &request, TransferLink &link);
+
+private:
+    // Newest first.
+    using StateList = std::list<FileXferState>;
+    static StateList::iterator find(StateList &list, const QString &path);
+    static FileXferState &insert(StateList &list, FileXferState state);
+
+    QVariantMap storeChunk(StateList::iterator state, qint64 offset, QByteArray &chunk);
+    QVariantMap completeUpload(StateList::iterator state, qint64 position);
+
+    StateList uploads;
+    StateList downloads;
+};
+
+} // namespace qrb
