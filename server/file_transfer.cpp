@@ -157,22 +157,37 @@ QVariantMap FileTransfers::uploadFileTransfer(const QVariantMap &request, Transf
         chunk->transferSize > state->size - chunk->offset)
         return refuse(progressReply(kRefused, partialSize));
 
-    QByteArray data(static_cast<int>(chunk->transferSize), Qt::Uninitialized);
-    if (link.receiveUploadBytes(data.data(), data.size()) < data.size()) {
-        // The connection is gone; nothing of the chunk is written and it can be sent again.
-        return progressReply(kRefused, partialSize);
-    }
-    return storeChunk(state, chunk->offset, data);
+    std::vector<char> &data = chunkBuffer(chunk->transferSize);
+    const qint64 received = link.receiveUploadBytes(data.data(), chunk->transferSize);
+    // Short: the connection is gone; nothing of the chunk is written and it can be sent again.
+    const QVariantMap reply = received < chunk->transferSize
+                                  ? progressReply(kRefused, partialSize)
+                                  : storeChunk(state, chunk->offset, data);
+    releaseLargeBuffer();
+    return reply;
 }
 
-QVariantMap FileTransfers::storeChunk(StateList::iterator state, qint64 offset, QByteArray &chunk)
+std::vector<char> &FileTransfers::chunkBuffer(qint64 size)
+{
+    buffer.resize(static_cast<std::size_t>(size));
+    return buffer;
+}
+
+void FileTransfers::releaseLargeBuffer()
+{
+    if (buffer.capacity() > static_cast<std::size_t>(kKeptBufferSize))
+        std::vector<char>().swap(buffer);
+}
+
+QVariantMap FileTransfers::storeChunk(StateList::iterator state, qint64 offset,
+                                      const std::vector<char> &chunk)
 {
     QFile &file = *state->file;
-    if (!file.seek(offset) || file.write(chunk) != chunk.size()) {
+    const auto size = static_cast<qint64>(chunk.size());
+    if (!file.seek(offset) || file.write(chunk.data(), size) != size) {
         uploads.erase(state);
         return progressReply(kRefused, QVariant());
     }
-    chunk.clear();
     const qint64 position = file.pos();
     if (position < state->size)
         return progressReply(0, position);
@@ -227,13 +242,14 @@ QVariantMap FileTransfers::downloadFileTransfer(const QVariantMap &request, Tran
     }
     const qint64 wanted = qMin(qMin(chunk->transferSize, kMaxTransferSize),
                                qMax<qint64>(0, file.size() - chunk->offset));
-    QByteArray data(static_cast<int>(wanted), Qt::Uninitialized);
+    std::vector<char> &data = chunkBuffer(wanted);
     const qint64 got = wanted > 0 ? file.read(data.data(), wanted) : 0;
     // Nothing left (or unreadable): the download ends here.
-    if (got <= 0 || link.sendChunk(data.constData(), got) == 0)
+    if (got <= 0 || link.sendChunk(data.data(), got) == 0)
         downloads.erase(state);
     if (got <= 0)
         link.sendChunk(nullptr, 0);
+    releaseLargeBuffer();
     return {};
 }
 

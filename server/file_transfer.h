@@ -9,12 +9,15 @@
 
 #include <list>
 #include <memory>
+#include <vector>
 
 namespace qrb {
 
 // An upload chunk is held whole in memory before it is written; a larger "transferSize" is
 // refused before anything is allocated or read. Download chunks are cut to the same size.
 inline constexpr qint64 kMaxTransferSize = 64 * 1024 * 1024;
+// A chunk buffer up to this size is kept for the next chunk; a larger one is given back.
+inline constexpr qint64 kKeptBufferSize = 4 * 1024 * 1024;
 // Transfer states kept per direction; a new one beyond that ends the oldest.
 inline constexpr int kMaxTransferStates = 64;
 // Longest path accepted, in bytes of UTF-8 (the system's own limit).
@@ -74,11 +77,18 @@ private:
     static StateList::iterator find(StateList &list, const QString &path);
     static FileXferState &insert(StateList &list, FileXferState state);
 
-    QVariantMap storeChunk(StateList::iterator state, qint64 offset, QByteArray &chunk);
+    QVariantMap storeChunk(StateList::iterator state, qint64 offset,
+                           const std::vector<char> &chunk);
     QVariantMap completeUpload(StateList::iterator state, qint64 position);
+
+    // The bytes of one chunk, kept between chunks of ordinary size so that each does not
+    // cost a fresh allocation and its page faults.
+    std::vector<char> &chunkBuffer(qint64 size);
+    void releaseLargeBuffer();
 
     StateList uploads;
     StateList downloads;
+    std::vector<char> buffer;
 };
 
 } // namespace qrb

@@ -97,7 +97,8 @@ public:
 
     // Reads the raw bytes that follow a request: exactly `size` of them into `data`, or,
     // with `data` null, reads and drops them. Waits up to kReceiveBudgetMs whenever nothing
-    // is buffered; returns how many arrived before the wait expired or the connection ended.
+    // has arrived; returns how many arrived before the wait expired or the connection ended
+    // (the caller then drops the connection).
     qint64 receiveRaw(char *data, qint64 size);
 
     // Why the last recvMessage returned ProtocolError.

@@ -94,7 +94,11 @@ QVariantMap ZentroApiServer::apiCall(const QVariantMap &request)
 
 qint64 ZentroApiServer::receiveUploadBytes(char *data, qint64 size)
 {
-    return receiveRaw(data, size);
+    const qint64 received = receiveRaw(data, size);
+    // Data that stopped arriving ends the connection: the stream can no longer be followed.
+    if (received < size)
+        dropClient();
+    return received;
 }
 
 qint64 ZentroApiServer::sendChunk(const char *data, qint64 size)
