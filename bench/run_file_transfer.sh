@@ -10,16 +10,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 rounds=${2:-3}
-server=$PWD/$build/bin/qrb_server
-bench=$PWD/$build/bin/file_transfer_bench
-loopback=$PWD/$build/bin/loopback_bench
+bin=$PWD/$build/bin
+server=$bin/qrb_server bench=$bin/file_transfer_bench loopback=$bin/loopback_bench
 sim=$PWD/$build/lib/libboardsim.so
-for file in "$server" "$bench" "$loopback" "$sim"; do
-    [ -f "$file" ] || { echo "build $(basename "$file") in $build first" >&2; exit 2; }
-done
-
 # shellcheck source=bench/private_netns.sh
 source bench/private_netns.sh
+require_built "$build" "$server" "$bench" "$loopback" "$sim"
 enter_private_netns "$0" "$build" "$rounds"
 
 work=$(mktemp -d)

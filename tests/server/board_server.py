@@ -185,13 +185,17 @@ class CameraHome:
         shutil.rmtree(self.path, ignore_errors=True)
 
 
-def read_bus_log(board_dir):
-    """The lines of the board's bus.log (none before the first request)."""
+def read_board_log(board_dir, name):
+    """The lines of one of the board's log files (none before its first line)."""
     try:
-        with open(os.path.join(board_dir, "bus.log"), encoding="utf-8") as log:
+        with open(os.path.join(board_dir, name), encoding="utf-8") as log:
             return log.read().splitlines()
     except FileNotFoundError:
         return []
+
+
+def read_bus_log(board_dir):
+    return read_board_log(board_dir, "bus.log")
 
 
 GpioLine = collections.namedtuple(
@@ -272,12 +276,8 @@ class PowerGuard:
 
 
 def read_power_log(board_dir):
-    """The command lines of the board's power.log (none before the first)."""
-    try:
-        with open(os.path.join(board_dir, "power.log"), encoding="utf-8") as log:
-            return log.read().splitlines()
-    except FileNotFoundError:
-        return []
+    """The command lines of the board's power.log."""
+    return read_board_log(board_dir, "power.log")
 
 
 class OutputCollector:
