@@ -232,24 +232,22 @@ QVariantMap FileTransfers::downloadFileTransfer(const QVariantMap &request, Tran
     if (state == downloads.end() || chunk->cancel) {
         if (state != downloads.end())
             downloads.erase(state);
-        link.sendChunk(nullptr, 0);
+        link.sendFileChunk(-1, 0, 0);
         return {};
     }
     QFile &file = *state->file;
-    if (chunk->offset < 0 || chunk->transferSize < 0 || !file.seek(chunk->offset)) {
-        link.sendChunk(nullptr, 0);
+    if (chunk->offset < 0 || chunk->transferSize < 0) {
+        link.sendFileChunk(-1, 0, 0);
         return {};
     }
     const qint64 wanted = qMin(qMin(chunk->transferSize, kMaxTransferSize),
                                qMax<qint64>(0, file.size() - chunk->offset));
-    std::vector<char> &data = chunkBuffer(wanted);
-    const qint64 got = wanted > 0 ? file.read(data.data(), wanted) : 0;
-    // Nothing left (or unreadable): the download ends here.
-    if (got <= 0 || link.sendChunk(data.data(), got) == 0)
+    // Nothing left there (or not a single byte could be sent): the download ends here.
+    if (wanted == 0 || link.sendFileChunk(file.handle(), chunk->offset, wanted) == 0) {
         downloads.erase(state);
-    if (got <= 0)
-        link.sendChunk(nullptr, 0);
-    releaseLargeBuffer();
+        if (wanted == 0)
+            link.sendFileChunk(-1, 0, 0);
+    }
     return {};
 }
 

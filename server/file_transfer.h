@@ -14,7 +14,8 @@
 namespace qrb {
 
 // An upload chunk is held whole in memory before it is written; a larger "transferSize" is
-// refused before anything is allocated or read. Download chunks are cut to the same size.
+// refused before anything is allocated or read. Download chunks (sent from the file's pages,
+// not held) are cut to the same size.
 inline constexpr qint64 kMaxTransferSize = 64 * 1024 * 1024;
 // A chunk buffer up to this size is kept for the next chunk; a larger one is given back.
 inline constexpr qint64 kKeptBufferSize = 4 * 1024 * 1024;
@@ -31,9 +32,9 @@ class TransferLink
 public:
     // Reads the raw bytes that follow the request (see MessageChannel::receiveRaw).
     virtual qint64 receiveUploadBytes(char *data, qint64 size) = 0;
-    // Sends one raw buffer frame of the caller's bytes and waits until they are written
-    // (or the client is dropped); returns the payload bytes handed to the socket.
-    virtual qint64 sendChunk(const char *data, qint64 size) = 0;
+    // Sends one raw buffer frame of `size` bytes of the open file `file` from `offset` (the
+    // empty frame for 0); returns the payload bytes sent. A frame cut short drops the client.
+    virtual qint64 sendFileChunk(int file, qint64 offset, qint64 size) = 0;
     // Sends a reply and then ends the connection: what follows the request cannot be told
     // apart from requests.
     virtual void replyAndClose(const QVariantMap &reply) = 0;

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <poll.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <vector>
 
@@ -153,6 +154,54 @@ qint64 MessageChannel::receiveRaw(char *data, qint64 size)
             break;
     }
     return total;
+}
+
+qint64 MessageChannel::sendFileFrame(int file, qint64 offset, qint64 size)
+{
+    // The socket object's own queue must be empty: its bytes come before these.
+    if (!waitForOutputBelow(0, kReceiveBudgetMs) ||
+        m_socket->state() != QAbstractSocket::ConnectedState)
+        return 0;
+    const int descriptor = static_cast<int>(m_socket->socketDescriptor());
+    const QByteArray prefix = encodeLength(static_cast<quint32>(size));
+    if (!sendAll(descriptor, prefix.constData(), prefix.size()))
+        return 0;
+    off_t position = static_cast<off_t>(offset);
+    qint64 total = 0;
+    while (total < size) {
+        const auto piece = static_cast<std::size_t>(qMin(kRawPieceSize, size - total));
+        const ssize_t sent = ::sendfile(descriptor, file, &position, piece);
+        if (sent > 0) {
+            total += sent;
+            continue;
+        }
+        if (sent == 0 || !waitWritable(descriptor))
+            break;
+    }
+    return total;
+}
+
+bool MessageChannel::sendAll(int descriptor, const char *data, qint64 size)
+{
+    for (qint64 sent = 0; sent < size;) {
+        const ssize_t n =
+            ::send(descriptor, data + sent, static_cast<std::size_t>(size - sent), MSG_NOSIGNAL);
+        if (n > 0)
+            sent += n;
+        else if (n == 0 || !waitWritable(descriptor))
+            return false;
+    }
+    return true;
+}
+
+bool MessageChannel::waitWritable(int descriptor)
+{
+    if (errno == EINTR)
+        return true;
+    if (errno != EAGAIN && errno != EWOULDBLOCK)
+        return false;
+    pollfd ready{descriptor, POLLOUT, 0};
+    return ::poll(&ready, 1, kReceiveBudgetMs) > 0;
 }
 
 void MessageChannel::sendMessage(const QVariantMap &message)

@@ -101,11 +101,16 @@ qint64 ZentroApiServer::receiveUploadBytes(char *data, qint64 size)
     return received;
 }
 
-qint64 ZentroApiServer::sendChunk(const char *data, qint64 size)
+qint64 ZentroApiServer::sendFileChunk(int file, qint64 offset, qint64 size)
 {
-    const qint64 sent = sendRaw(data, size);
-    // The socket refers to the caller's bytes until they are written.
-    waitForOutputWritten();
+    if (size == 0) {
+        sendBuffer({});
+        return 0;
+    }
+    const qint64 sent = sendFileFrame(file, offset, size);
+    // The length has gone out: a frame cut short leaves the stream unusable.
+    if (sent < size)
+        dropClient();
     return sent;
 }
 

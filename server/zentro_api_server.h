@@ -25,7 +25,7 @@ protected:
 
 private:
     qint64 receiveUploadBytes(char *data, qint64 size) override;
-    qint64 sendChunk(const char *data, qint64 size) override;
+    qint64 sendFileChunk(int file, qint64 offset, qint64 size) override;
     void replyAndClose(const QVariantMap &reply) override;
     // Sends a reply and waits until it is written.
     void sendNow(const QVariantMap &reply);
