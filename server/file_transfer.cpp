@@ -132,19 +132,20 @@ QVariantMap FileTransfers::uploadFile(const QVariantMap &request)
 
 QVariantMap FileTransfers::uploadFileTransfer(const QVariantMap &request, TransferLink &link)
 {
-    const std::optional<ChunkRequest> chunk = readChunkRequest(request);
+    const std::optional<qint64> transferSize = readI64(request, "transferSize");
     // Without a trustworthy size the raw bytes cannot be told from the next request.
-    if (!chunk || chunk->transferSize < 0 || chunk->transferSize > kMaxTransferSize) {
+    if (!transferSize || *transferSize < 0 || *transferSize > kMaxTransferSize) {
         link.replyAndClose(resultReply(kRefused));
         return {};
     }
-    auto state = find(uploads, chunk->path);
     const auto refuse = [&](const QVariantMap &reply) {
         // The client sends the data whatever the answer; it is read and dropped so that the
         // next request is read from where it starts.
-        link.receiveUploadBytes(nullptr, chunk->transferSize);
+        link.receiveUploadBytes(nullptr, *transferSize);
         return reply;
     };
+    const std::optional<ChunkRequest> chunk = readChunkRequest(request);
+    auto state = chunk ? find(uploads, chunk->path) : uploads.end();
     if (state == uploads.end())
         return refuse(resultReply(kRefused));
     if (chunk->cancel) {

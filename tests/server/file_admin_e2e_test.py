@@ -22,6 +22,7 @@ from qrb_client import (  # noqa: E402
     RET_REFUSED,
     ConnectionClosed,
     QrbClient,
+    encode_message,
 )
 
 ARGS = None
@@ -149,6 +150,15 @@ class FileAndAdminCommands(unittest.TestCase):
         payload = b"\x00\x00\x00\x0f" + b'{"api":"ping"}x' * 10
         self.assertEqual(self.client.upload_chunk(self.path("nothing.bin"), 0, payload), REFUSED)
         self.client.ping()
+        target = self.path("typed.bin")
+        self.client.upload_start(target, 100)
+        for key, value in [("path", 5), ("offset", "0"), ("cancel", 1)]:
+            with self.subTest(key=key):
+                request = {"api": "uploadFileTransfer", "path": target, "offset": 0, key: value}
+                self.client.send_raw(encode_message({**request, "transferSize": len(payload)}) + payload)
+                self.assertEqual(self.client.recv_message(), REFUSED)
+                self.client.ping()
+        self.assertEqual(self.client.upload_chunk(target, 0, b"x" * 100), {"retVal": 0, "progress": 100})
         self.assertFalse(os.path.exists(self.path("nothing.bin")))
 
     def test_chunk_above_the_memory_limit_is_refused_and_the_connection_ends(self):
