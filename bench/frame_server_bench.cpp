@@ -13,9 +13,13 @@
 #include <vector>
 
 #include "bench_timing.h"
-#include "loopback_socket.h"
+#include "server_link.h"
 
 namespace {
+
+using zentro::bench::expectSuccess;
+using zentro::bench::fail;
+using zentro::bench::Link;
 
 constexpr in_port_t kCommandPort = 29824;
 constexpr in_port_t kFramePort = 29825;
@@ -23,78 +27,6 @@ constexpr uint32_t kFrameBytes = 1920u * 1200u * 2u;
 constexpr uint32_t kChunkBytes = 1u << 20;
 constexpr int kDefaultRounds = 20;
 constexpr int kSensorResetMode = 19;
-
-[[noreturn]] void fail(const std::string &what)
-{
-    std::fprintf(stderr, "frame_server_bench: %s: %s\n", what.c_str(), std::strerror(errno));
-    std::exit(1);
-}
-
-// One connection speaking the server's length-prefixed frames.
-class Link
-{
-public:
-    explicit Link(in_port_t port) : fd_(zentro::bench::connectLoopback(port))
-    {
-        if (fd_ < 0)
-            fail("connect to port " + std::to_string(port));
-    }
-    Link(const Link &) = delete;
-    Link &operator=(const Link &) = delete;
-    ~Link() { ::close(fd_); }
-
-    void send(const std::string &json) const
-    {
-        const auto n = static_cast<uint32_t>(json.size());
-        std::string frame{static_cast<char>(n >> 24), static_cast<char>(n >> 16),
-                          static_cast<char>(n >> 8), static_cast<char>(n)};
-        frame += json;
-        if (::send(fd_, frame.data(), frame.size(), MSG_NOSIGNAL) !=
-            static_cast<ssize_t>(frame.size()))
-            fail("send");
-    }
-
-    // The payload of the next frame, read into `into` (resized to fit).
-    uint32_t receive(std::vector<char> &into) const
-    {
-        unsigned char prefix[4];
-        readExactly(reinterpret_cast<char *>(prefix), sizeof(prefix));
-        const uint32_t n = uint32_t{prefix[0]} << 24 | uint32_t{prefix[1]} << 16 |
-                           uint32_t{prefix[2]} << 8 | prefix[3];
-        if (into.size() < n)
-            into.resize(n);
-        readExactly(into.data(), n);
-        return n;
-    }
-
-    std::string call(const std::string &json) const
-    {
-        send(json);
-        std::vector<char> reply;
-        return std::string(reply.data(), receive(reply));
-    }
-
-private:
-    void readExactly(char *data, size_t size) const
-    {
-        for (size_t got = 0; got < size;) {
-            const ssize_t n = ::recv(fd_, data + got, size - got, 0);
-            if (n <= 0)
-                fail("receive");
-            got += static_cast<size_t>(n);
-        }
-    }
-
-    int fd_;
-};
-
-void expectSuccess(const std::string &reply, const char *what)
-{
-    if (reply.find("\"retVal\":0") == std::string::npos) {
-        std::fprintf(stderr, "frame_server_bench: %s failed: %s\n", what, reply.c_str());
-        std::exit(1);
-    }
-}
 
 // Opens the camera and makes it stream (a sensor reset, then the transport).
 void startCamera()

@@ -26,3 +26,12 @@ wait_for_server() {
     cat "$1" >&2
     exit 1
 }
+
+# require_built BUILD FILE...: ends the script unless every FILE of the build exists.
+require_built() {
+    local build=$1 file
+    shift
+    for file in "$@"; do
+        [ -f "$file" ] || { echo "build $(basename "$file") in $build first" >&2; exit 2; }
+    done
+}

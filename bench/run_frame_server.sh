@@ -13,12 +13,9 @@ bench=$PWD/$build/bin/frame_server_bench
 loopback=$PWD/$build/bin/loopback_bench
 sim=$PWD/$build/lib/libboardsim.so
 plugin=$PWD/$build/lib/libcsitransport.so
-for file in "$server" "$bench" "$loopback" "$sim" "$plugin"; do
-    [ -f "$file" ] || { echo "build $(basename "$file") in $build first" >&2; exit 2; }
-done
-
 # shellcheck source=bench/private_netns.sh
 source bench/private_netns.sh
+require_built "$build" "$server" "$bench" "$loopback" "$sim" "$plugin"
 enter_private_netns "$0" "$build" "$rounds"
 
 work=$(mktemp -d)

@@ -46,6 +46,11 @@ protected:
     qint64 sendBuffer(const QByteArray &buffer) { return channel.sendBuffer(buffer); }
     // A raw buffer frame written from the caller's bytes (see MessageChannel::sendView).
     qint64 sendRaw(const char *data, qint64 size) { return channel.sendView(data, size); }
+    qint64 receiveRaw(char *data, qint64 size) { return channel.receiveRaw(data, size); }
+    qint64 sendFileFrame(int file, qint64 offset, qint64 size)
+    {
+        return channel.sendFileFrame(file, offset, size);
+    }
     // True once every queued byte is written; otherwise the client, which is not taking
     // its data, has been dropped.
     bool waitForOutputWritten();

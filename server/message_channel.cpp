@@ -7,6 +7,12 @@
 #include <QJsonObject>
 #include <QTcpSocket>
 
+#include <cerrno>
+#include <poll.h>
+#include <sys/sendfile.h>
+#include <sys/socket.h>
+#include <vector>
+
 namespace qrb {
 
 QByteArray encodeLength(quint32 length)
@@ -117,6 +123,85 @@ ReceiveStatus MessageChannel::recvMessage(QVariantMap &message)
     m_socket->skip(kLengthPrefixSize);
     message = decodeMessagePayload(m_socket->read(probe.length));
     return ReceiveStatus::Received;
+}
+
+qint64 MessageChannel::receiveRaw(char *data, qint64 size)
+{
+    if (!m_socket || size <= 0)
+        return 0;
+    // What the socket object has already taken in comes first.
+    const qint64 buffered = qMin(size, m_socket->bytesAvailable());
+    qint64 total = data ? m_socket->read(data, buffered) : m_socket->skip(buffered);
+    if (total < 0)
+        return 0;
+    // The rest straight from the descriptor into the caller's memory: one copy fewer than
+    // through the socket object's buffer, which matters for file data in bulk.
+    const int descriptor = static_cast<int>(m_socket->socketDescriptor());
+    std::vector<char> scratch(data ? 0 : static_cast<std::size_t>(qMin(size, kRawPieceSize)));
+    while (total < size) {
+        char *into = data ? data + total : scratch.data();
+        const auto wanted = static_cast<std::size_t>(
+            data ? size - total : qMin(size - total, static_cast<qint64>(scratch.size())));
+        const ssize_t got = ::recv(descriptor, into, wanted, 0);
+        if (got > 0) {
+            total += got;
+            continue;
+        }
+        if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+            break;
+        pollfd ready{descriptor, POLLIN, 0};
+        if (::poll(&ready, 1, kReceiveBudgetMs) == 0)
+            break;
+    }
+    return total;
+}
+
+qint64 MessageChannel::sendFileFrame(int file, qint64 offset, qint64 size)
+{
+    // The socket object's own queue must be empty: its bytes come before these.
+    if (!waitForOutputBelow(0, kReceiveBudgetMs) ||
+        m_socket->state() != QAbstractSocket::ConnectedState)
+        return 0;
+    const int descriptor = static_cast<int>(m_socket->socketDescriptor());
+    const QByteArray prefix = encodeLength(static_cast<quint32>(size));
+    if (!sendAll(descriptor, prefix.constData(), prefix.size()))
+        return 0;
+    off_t position = static_cast<off_t>(offset);
+    qint64 total = 0;
+    while (total < size) {
+        const auto piece = static_cast<std::size_t>(qMin(kRawPieceSize, size - total));
+        const ssize_t sent = ::sendfile(descriptor, file, &position, piece);
+        if (sent > 0) {
+            total += sent;
+            continue;
+        }
+        if (sent == 0 || !waitWritable(descriptor))
+            break;
+    }
+    return total;
+}
+
+bool MessageChannel::sendAll(int descriptor, const char *data, qint64 size)
+{
+    for (qint64 sent = 0; sent < size;) {
+        const ssize_t n =
+            ::send(descriptor, data + sent, static_cast<std::size_t>(size - sent), MSG_NOSIGNAL);
+        if (n > 0)
+            sent += n;
+        else if (n == 0 || !waitWritable(descriptor))
+            return false;
+    }
+    return true;
+}
+
+bool MessageChannel::waitWritable(int descriptor)
+{
+    if (errno == EINTR)
+        return true;
+    if (errno != EAGAIN && errno != EWOULDBLOCK)
+        return false;
+    pollfd ready{descriptor, POLLOUT, 0};
+    return ::poll(&ready, 1, kReceiveBudgetMs) > 0;
 }
 
 void MessageChannel::sendMessage(const QVariantMap &message)

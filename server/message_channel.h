@@ -91,9 +91,21 @@ public:
     // keeps referring to the bytes until it has written them, so they must stay alive and
     // unchanged until waitForOutputWritten() succeeds or the connection ends.
     qint64 sendView(const char *data, qint64 size);
+    // Sends one raw buffer frame of `size` bytes of the open file `file` from `offset`, from
+    // the file's pages straight to the connection (no copy in this process), once everything
+    // queued before has been written. Returns the payload bytes sent; fewer than `size`
+    // means the connection is no longer usable (lost, silent for kReceiveBudgetMs, or the
+    // file ended early after the length went out) and must be dropped.
+    qint64 sendFileFrame(int file, qint64 offset, qint64 size);
     // Waits up to `budgetMs` for everything queued on the socket to be written; false when
     // it was not (the socket's time-out error or a lost connection then reaches the server).
     bool waitForOutputWritten(int budgetMs) { return waitForOutputBelow(0, budgetMs); }
+
+    // Reads the raw bytes that follow a request: exactly `size` of them into `data`, or,
+    // with `data` null, reads and drops them. Waits up to kReceiveBudgetMs whenever nothing
+    // has arrived; returns how many arrived before the wait expired or the connection ended
+    // (the caller then drops the connection).
+    qint64 receiveRaw(char *data, qint64 size);
 
     // Why the last recvMessage returned ProtocolError.
     QString errorString() const { return m_error; }
@@ -102,6 +114,10 @@ private:
     enum class PieceBytes { Copied, Shared };
     qint64 sendRawFrame(const char *data, qint64 size, PieceBytes bytes);
     bool waitForBuffered(qint64 needed, int budgetMs);
+    // Direct writes to the descriptor: all of it, or false for a lost or stuck connection.
+    static bool sendAll(int descriptor, const char *data, qint64 size);
+    // After a write that failed with errno: whether to try again (the socket has room).
+    static bool waitWritable(int descriptor);
     bool waitForOutputBelow(qint64 limit, int budgetMs);
 
     QPointer<QTcpSocket> m_socket;

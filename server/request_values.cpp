@@ -39,8 +39,9 @@ std::optional<T> integerOf(const QVariant &value)
     const std::optional<double> number = numberOf(value);
     if (!number || !std::isfinite(*number) || std::floor(*number) != *number)
         return std::nullopt;
+    // max + 1 is a power of two and exact as a double, where max itself may not be (64 bits).
     if (*number < static_cast<double>(std::numeric_limits<T>::min()) ||
-        *number > static_cast<double>(std::numeric_limits<T>::max()))
+        *number >= static_cast<double>(std::numeric_limits<T>::max()) + 1.0)
         return std::nullopt;
     return static_cast<T>(*number);
 }
@@ -74,6 +75,21 @@ std::optional<quint32> readU32(const QVariantMap &request, const char *key)
 std::optional<qint32> readI32(const QVariantMap &request, const char *key)
 {
     return integerOf<qint32>(request.value(QLatin1String(key)));
+}
+
+std::optional<qint64> readI64(const QVariantMap &request, const char *key)
+{
+    return integerOf<qint64>(request.value(QLatin1String(key)));
+}
+
+std::optional<bool> readBool(const QVariantMap &request, const char *key)
+{
+    const QVariant value = request.value(QLatin1String(key));
+    if (isAbsent(value))
+        return false;
+    if (value.type() != QVariant::Bool)
+        return std::nullopt;
+    return value.toBool();
 }
 
 std::optional<QString> readString(const QVariantMap &request, const char *key)

@@ -23,6 +23,9 @@ inline constexpr quint32 kMaxRegisterCount = 65536;
 // gives nothing, and the command is refused.
 std::optional<quint32> readU32(const QVariantMap &request, const char *key);
 std::optional<qint32> readI32(const QVariantMap &request, const char *key);
+std::optional<qint64> readI64(const QVariantMap &request, const char *key);
+// true or false only; a missing key or null is false.
+std::optional<bool> readBool(const QVariantMap &request, const char *key);
 std::optional<QString> readString(const QVariantMap &request, const char *key);
 std::optional<QVariantList> readList(const QVariantMap &request, const char *key);
 

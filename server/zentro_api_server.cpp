@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "admin_commands.h"
 #include "camera_commands.h"
 #include "mode_commands.h"
 #include "register_commands.h"
@@ -35,6 +36,32 @@ QVariantMap ZentroApiServer::apiCall(const QVariantMap &request)
     static const Command commands[] = {
         {"ping", [](ZentroApiServer &s, const QVariantMap &) { return s.ping(); }},
         {"disconnect", [](ZentroApiServer &s, const QVariantMap &) { return s.disconn(); }},
+        {"getVersions", nullptr, [](const QVariantMap &) { return getVersions(); }},
+        {"shutdown",
+         [](ZentroApiServer &s, const QVariantMap &) {
+             return shutdownBoard([&s](const QVariantMap &reply) { s.sendNow(reply); });
+         }},
+        {"restart",
+         [](ZentroApiServer &s, const QVariantMap &) {
+             return restartBoard([&s](const QVariantMap &reply) { s.sendNow(reply); });
+         }},
+        {"uploadFile",
+         [](ZentroApiServer &s, const QVariantMap &r) { return s.transfers.uploadFile(r); }},
+        {"uploadFileTransfer",
+         [](ZentroApiServer &s, const QVariantMap &r) {
+             return s.transfers.uploadFileTransfer(r, s);
+         }},
+        {"downloadFile",
+         [](ZentroApiServer &s, const QVariantMap &r) { return s.transfers.downloadFile(r); }},
+        {"downloadFileTransfer",
+         [](ZentroApiServer &s, const QVariantMap &r) {
+             return s.transfers.downloadFileTransfer(r, s);
+         }},
+        {"invoke", nullptr, invoke},
+        {"invokeAndExit",
+         [](ZentroApiServer &s, const QVariantMap &r) {
+             return invokeAndExit(r, [&s](const QVariantMap &reply) { s.sendNow(reply); });
+         }},
         {"ze_OpenCameras2", nullptr, openCameras},
         {"ze_OpenCamerasNoSensor", nullptr, openCamerasNoSensor},
         {"ze_setSensor", nullptr, setSensor},
@@ -63,6 +90,40 @@ QVariantMap ZentroApiServer::apiCall(const QVariantMap &request)
             return command.handler ? command.handler(request) : command.run(*this, request);
     }
     return resultReply(kUnknownCommand);
+}
+
+qint64 ZentroApiServer::receiveUploadBytes(char *data, qint64 size)
+{
+    const qint64 received = receiveRaw(data, size);
+    // Data that stopped arriving ends the connection: the stream can no longer be followed.
+    if (received < size)
+        dropClient();
+    return received;
+}
+
+qint64 ZentroApiServer::sendFileChunk(int file, qint64 offset, qint64 size)
+{
+    if (size == 0) {
+        sendBuffer({});
+        return 0;
+    }
+    const qint64 sent = sendFileFrame(file, offset, size);
+    // The length has gone out: a frame cut short leaves the stream unusable.
+    if (sent < size)
+        dropClient();
+    return sent;
+}
+
+void ZentroApiServer::replyAndClose(const QVariantMap &reply)
+{
+    sendNow(reply);
+    dropClient();
+}
+
+void ZentroApiServer::sendNow(const QVariantMap &reply)
+{
+    sendMessage(reply);
+    waitForOutputWritten();
 }
 
 } // namespace qrb

@@ -3,11 +3,12 @@
 #pragma once
 
 #include "client_server.h"
+#include "file_transfer.h"
 #include "server_in_thread.h"
 
 namespace qrb {
 
-class ZentroApiServer : public ClientServer
+class ZentroApiServer : public ClientServer, private TransferLink
 {
     Q_OBJECT
 
@@ -21,6 +22,16 @@ public:
 
 protected:
     void serveRequest(const QVariantMap &request) override;
+
+private:
+    qint64 receiveUploadBytes(char *data, qint64 size) override;
+    qint64 sendFileChunk(int file, qint64 offset, qint64 size) override;
+    void replyAndClose(const QVariantMap &reply) override;
+    // Sends a reply and waits until it is written.
+    void sendNow(const QVariantMap &reply);
+
+    // Uploads and downloads outlive connections.
+    FileTransfers transfers;
 };
 
 using ZentroApiServerInThread = ServerInThread<ZentroApiServer>;

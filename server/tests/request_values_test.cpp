@@ -12,6 +12,7 @@
 
 #include "camera_commands.h"
 #include "camera_table.h"
+#include "file_transfer.h"
 #include "frame_table.h"
 
 using namespace qrb;
@@ -59,6 +60,45 @@ TEST(RequestValues, WrongTypesFractionsAndOutOfRangeNumbersAreRefused)
     EXPECT_EQ(readI32(r, "neg"), -1);
     EXPECT_FALSE(readString(r, "big"));
     EXPECT_FALSE(readList(r, "text"));
+}
+
+TEST(RequestValues, SixtyFourBitIntegersStopBelowTwoToTheSixtyThird)
+{
+    // 2^63 is exactly representable as a JSON number and must not wrap round.
+    const QVariantMap r =
+        request(R"({"big":9223372036854775808,"near":9007199254740992,"neg":-9223372036854775808,)"
+                R"("frac":2.5,"text":"7"})");
+    EXPECT_FALSE(readI64(r, "big"));
+    EXPECT_EQ(readI64(r, "near"), qint64{1} << 53);
+    EXPECT_EQ(readI64(r, "neg"), std::numeric_limits<qint64>::min());
+    EXPECT_FALSE(readI64(r, "frac"));
+    EXPECT_FALSE(readI64(r, "text"));
+    EXPECT_EQ(readI64(r, "absent"), 0);
+}
+
+TEST(RequestValues, BooleansAreOnlyTrueOrFalse)
+{
+    const QVariantMap r = request(R"({"t":true,"f":false,"n":null,"one":1,"text":"true"})");
+    EXPECT_EQ(readBool(r, "t"), true);
+    EXPECT_EQ(readBool(r, "f"), false);
+    EXPECT_EQ(readBool(r, "n"), false);
+    EXPECT_EQ(readBool(r, "absent"), false);
+    EXPECT_FALSE(readBool(r, "one"));
+    EXPECT_FALSE(readBool(r, "text"));
+}
+
+TEST(TransferPaths, UnsafePathsAreRefused)
+{
+    for (const char *path : {"/tmp/a.bin", "rel/a.bin", "a", "/x/.hidden", "/x/a..b"})
+        EXPECT_TRUE(isAcceptedPath(QString::fromUtf8(path), PathUse::Upload)) << path;
+    for (const char *path : {"", "..", "../a", "/x/../a", "./a", "/x/.", "/x/", "a/"})
+        EXPECT_FALSE(isAcceptedPath(QString::fromUtf8(path), PathUse::Download)) << path;
+    EXPECT_FALSE(isAcceptedPath(QStringLiteral("a~temp"), PathUse::Upload));
+    EXPECT_TRUE(isAcceptedPath(QStringLiteral("a~temp"), PathUse::Download));
+    EXPECT_FALSE(
+        isAcceptedPath(QStringLiteral("a") + QChar(0) + QStringLiteral("b"), PathUse::Upload));
+    EXPECT_TRUE(isAcceptedPath(QString(kMaxPathBytes, QLatin1Char('a')), PathUse::Upload));
+    EXPECT_FALSE(isAcceptedPath(QString(kMaxPathBytes + 1, QLatin1Char('a')), PathUse::Upload));
 }
 
 TEST(RequestValues, ListsAreRefusedWholeForOneBadElementOrBeyondTheLimit)

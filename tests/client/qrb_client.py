@@ -19,9 +19,12 @@ Command line:
 
     qrb_client.py --host H [--port P | --frame] ping
     qrb_client.py --host H call '{"api":"ping"}'
+    qrb_client.py --host H upload LOCAL BOARD_PATH     (resumes a partial upload)
+    qrb_client.py --host H download BOARD_PATH LOCAL   (resumes LOCAL~temp)
 """
 import argparse
 import json
+import os
 import socket
 import struct
 import sys
@@ -48,6 +51,13 @@ DEFAULT_CHUNK = 0x20000
 # Register values one request may carry.
 MAX_REGISTERS = 65536
 _RECV_CHUNK = 65536
+# Largest upload chunk the server accepts ("transferSize").
+MAX_TRANSFER_SIZE = 64 * 1024 * 1024
+# Default chunk of file transfers.
+FILE_CHUNK = 1024 * 1024
+# A download in progress on this machine is written under the local path with this suffix
+# (as the board does for uploads) and renamed when complete; it is what a resume continues.
+PARTIAL_SUFFIX = "~temp"
 
 
 class QrbClientError(Exception):
@@ -368,6 +378,85 @@ class QrbClient:
             }
         )
 
+    # ---- Files and administration (command server) ----
+
+    def upload_start(self, path, file_size, resume=False):
+        """Starts (or resumes) an upload; the reply's "progress" is where to go on from."""
+        return self.call({"api": "uploadFile", "path": path, "fileSize": file_size, "resume": resume})
+
+    def upload_chunk(self, path, offset, data, cancel=False):
+        """Sends one chunk of an upload and returns the reply."""
+        request = {
+            "api": "uploadFileTransfer",
+            "path": path,
+            "cancel": cancel,
+            "offset": offset,
+            "transferSize": len(data),
+        }
+        self.send_raw(encode_message(request) + bytes(data))
+        return self.recv_message()
+
+    def download_start(self, path):
+        """Starts a download; the reply's "fileSize" is the size of the board's file."""
+        return self.call({"api": "downloadFile", "path": path})
+
+    def download_chunk(self, path, offset, size, cancel=False):
+        """Up to `size` bytes of a download from `offset` (b"" at the end or on failure)."""
+        request = {"api": "downloadFileTransfer", "path": path, "cancel": cancel}
+        self.send_message({**request, "offset": offset, "transferSize": size})
+        return self.recv_buffer()
+
+    def upload(self, local_path, remote_path, chunk_size=FILE_CHUNK, resume=True, progress=None):
+        """Copies a local file to the board, resuming a partial upload when `resume` is set.
+        `progress` is a stream (e.g. sys.stderr) for a progress line. Returns the size."""
+        with open(local_path, "rb") as source:
+            size = os.fstat(source.fileno()).st_size
+            reply = self.upload_start(remote_path, size, resume)
+            if reply.get("retVal") != RET_OK:
+                raise CommandFailed("uploadFile", reply)
+            offset = reply["progress"]
+            source.seek(offset)
+            while True:
+                data = source.read(min(chunk_size, size - offset))
+                reply = self.upload_chunk(remote_path, offset, data)
+                if reply.get("retVal") != RET_OK:
+                    raise CommandFailed("uploadFileTransfer", reply)
+                offset = reply["progress"]
+                _show_progress(progress, "upload", remote_path, offset, size)
+                if offset >= size:
+                    return size
+                source.seek(offset)
+
+    def download(self, remote_path, local_path, chunk_size=FILE_CHUNK, resume=True, progress=None):
+        """Copies a board file to `local_path` through a partial file that a later call with
+        `resume` continues. Returns the size."""
+        reply = self.download_start(remote_path)
+        if reply.get("retVal") != RET_OK:
+            raise CommandFailed("downloadFile", reply)
+        size = reply["fileSize"]
+        partial = local_path + PARTIAL_SUFFIX
+        with open(partial, "ab" if resume else "wb") as target:
+            offset = target.tell()
+            while offset < size:
+                data = self.download_chunk(remote_path, offset, min(chunk_size, size - offset))
+                if not data:
+                    raise ProtocolError(f"{remote_path} ended after {offset} of {size} bytes")
+                target.write(data)
+                offset += len(data)
+                _show_progress(progress, "download", remote_path, offset, size)
+        # Past the end: the server ends the download (an empty frame).
+        self.download_chunk(remote_path, size, 1)
+        os.replace(partial, local_path)
+        return size
+
+    def invoke(self, command_line, and_exit=False):
+        """Runs a shell command on the board; the reply holds its raw wait "status"."""
+        api = "invokeAndExit" if and_exit else "invoke"
+        return self.call({"api": api, "commandLine": command_line})
+
+    def get_versions(self):
+        return self.call({"api": "getVersions"})
+
     # ---- Frame commands (frame server) ----
 
     def grab(self, device_name, buffer_size):
@@ -452,6 +541,14 @@ class QrbClient:
         self._pending += data
 
 
+def _show_progress(stream, what, path, done, size):
+    if stream is None:
+        return
+    percent = 100 if size == 0 else done * 100 // size
+    end = "\n" if done >= size else ""
+    print(f"\r{what} {path}: {done} of {size} bytes ({percent}%)", end=end, file=stream, flush=True)
+
+
 def connect_when_ready(host, port, deadline_seconds, interval=0.05):
     """Connect to a server that is still starting: retries refused connections until the
     deadline. Returns a connected QrbClient or raises Timeout."""
@@ -481,6 +578,12 @@ def main(argv=None):
     call = commands.add_parser("call", help="send one JSON request and print the reply")
     call.add_argument("request", help='the request object, e.g. \'{"api":"ping"}\'')
     commands.add_parser("disconnect", help="ask the server to close the connection")
+    for name, source, target in (("upload", "local", "remote"), ("download", "remote", "local")):
+        transfer = commands.add_parser(name, help=f"copy a {source} file to a {target} path")
+        transfer.add_argument("source")
+        transfer.add_argument("target")
+        transfer.add_argument("--restart", action="store_true", help="do not resume")
+        transfer.add_argument("--chunk", type=int, default=FILE_CHUNK, help="bytes per chunk")
     args = parser.parse_args(argv)
 
     request = None
@@ -497,6 +600,10 @@ def main(argv=None):
         with QrbClient(args.host, port, args.timeout) as client:
             if args.command == "ping":
                 reply = client.ping()
+            elif args.command in ("upload", "download"):
+                copy = client.upload if args.command == "upload" else client.download
+                size = copy(args.source, args.target, args.chunk, not args.restart, sys.stderr)
+                reply = {"retVal": RET_OK, "bytes": size}
             elif args.command == "disconnect":
                 client.disconnect()
                 print("disconnected")

@@ -185,13 +185,17 @@ class CameraHome:
         shutil.rmtree(self.path, ignore_errors=True)
 
 
-def read_bus_log(board_dir):
-    """The lines of the board's bus.log (none before the first request)."""
+def read_board_log(board_dir, name):
+    """The lines of one of the board's log files (none before its first line)."""
     try:
-        with open(os.path.join(board_dir, "bus.log"), encoding="utf-8") as log:
+        with open(os.path.join(board_dir, name), encoding="utf-8") as log:
             return log.read().splitlines()
     except FileNotFoundError:
         return []
+
+
+def read_bus_log(board_dir):
+    return read_board_log(board_dir, "bus.log")
 
 
 GpioLine = collections.namedtuple(
@@ -224,6 +228,56 @@ def read_gpio_state(board_dir):
             "" if last == "-" else last,
         )
     return lines
+
+
+POWER_COMMANDS = ("shutdown", "reboot", "poweroff", "halt")
+
+
+class PowerGuard:
+    """Recording stand-ins for the machine's power commands, first in PATH, for a server that
+    can be asked to power off or reboot. The simulated board intercepts these commands; the
+    stand-ins are the second line of defence: if one ever runs, it only writes its command
+    line to `record` (which the tests expect to stay empty)."""
+
+    def __init__(self, directory):
+        self.bin_dir = os.path.join(directory, "power_fakes")
+        self.record = os.path.join(directory, "power_fakes.log")
+        os.mkdir(self.bin_dir)
+        open(self.record, "w", encoding="utf-8").close()
+        for name in POWER_COMMANDS:
+            path = os.path.join(self.bin_dir, name)
+            with open(path, "w", encoding="utf-8") as fake:
+                fake.write(f'#!/bin/sh\necho "$0 $*" >> "{self.record}"\nexit 0\n')
+            os.chmod(path, 0o755)
+
+    def env(self):
+        return {"PATH": f"{self.bin_dir}{os.pathsep}{os.environ.get('PATH', os.defpath)}"}
+
+    def verify(self, server):
+        """Before the server starts: in the very environment it gets, every power command
+        resolves to its stand-in, for Python's lookup and for the shell's. Aborts otherwise."""
+        _command, env = server.board_command("true")
+        env = dict(env)
+        env.pop("LD_PRELOAD", None)
+        for name in POWER_COMMANDS:
+            fake = os.path.join(self.bin_dir, name)
+            found = shutil.which(name, path=env["PATH"])
+            shell = subprocess.run(
+                ["sh", "-c", f"command -v {name}"], env=env, capture_output=True, text=True,
+                check=False,
+            ).stdout.strip()
+            if found != fake or shell != fake:
+                print(f"ABORT: {name} resolves to {found!r} / {shell!r}, not {fake}", file=sys.stderr)
+                sys.exit(1)
+
+    def recorded(self):
+        with open(self.record, encoding="utf-8") as record:
+            return record.read()
+
+
+def read_power_log(board_dir):
+    """The command lines of the board's power.log."""
+    return read_board_log(board_dir, "power.log")
 
 
 class OutputCollector:
@@ -287,8 +341,9 @@ class BoardServer:
     the process id stays the server's.
     """
 
-    def __init__(self, server, boardsim, board_conf=None, launcher=(), env=None):
+    def __init__(self, server, boardsim, board_conf=None, launcher=(), env=None, cwd=None):
         self.server = server
+        self.cwd = cwd
         self.extra_env = dict(env or {})
         self.boardsim = os.path.abspath(boardsim)
         self.board_conf = board_conf
@@ -341,6 +396,7 @@ class BoardServer:
         self.process = subprocess.Popen(
             [*self.launcher, *command],
             env=env,
+            cwd=self.cwd,
             stdin=subprocess.DEVNULL,
             stdout=subprocess.PIPE,
             stderr=subprocess.PIPE,
