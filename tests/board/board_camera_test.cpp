@@ -189,7 +189,8 @@ TEST_F(BoardCameraFaults, ASensorThatStopsSendingTimesOut)
 
 TEST_F(BoardCameraFaults, ANodeThatFailsMidStreamEndsTheGrab)
 {
-    ASSERT_NO_FATAL_FAILURE(streamOn("fail_after_frames = 3\n"));
+    // Frames far apart, so that each good frame is taken before the node fails.
+    ASSERT_NO_FATAL_FAILURE(streamOn("frame_rate = 5\nfail_after_frames = 3\n"));
     uint32_t previous = 0;
     for (int i = 0; i < 3; ++i) {
         ASSERT_EQ(grabFrame(), CAMERA_SUCCESS) << "frame " << i;

@@ -324,7 +324,8 @@ TEST(CaptureToolRaw, FormatFromTheTableWithEmbeddedRows)
 
 TEST(CaptureToolRaw, LostDeviceEndsTheRunWithTheFramesSoFarDescribed)
 {
-    SimBoard board(std::string(kSmallBoard) + "fail_after_frames = 3\n");
+    // Frames far apart, so that each good frame is written before the node fails.
+    SimBoard board(std::string(kSmallBoard) + "frame_rate = 5\nfail_after_frames = 3\n");
     writeWholeFile(board.path("lost_info.txt"), "stale");
     const auto r = capture(board, {"-c", "10", "-o", board.path("lost.raw")});
     EXPECT_EQ(r.status, 1);
