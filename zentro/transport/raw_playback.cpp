@@ -224,28 +224,36 @@ bool resizeFrames(ze_camera_t *camera, RawPlayback &p)
                      (unsigned long long)width, (unsigned long long)height);
         return false;
     }
-    s->imageBytes = uint32_t(imageBytes);
-    p.contexts = p.desc.contexts < 2 ? 1 : p.desc.contexts;
-    p.cycleBytes = 0;
+    // Everything is computed first: a layout that cannot be played leaves the current one.
+    const uint32_t contexts = p.desc.contexts < 2 ? 1 : p.desc.contexts;
+    RawPlayback next;
+    next.contexts = contexts;
+    next.desc = p.desc;
+    uint64_t cycleBytes = 0;
     uint64_t largest = 0;
-    for (uint32_t i = 0; i < p.contexts; ++i) {
-        p.recordBytes[i] = contextRecordBytes(p, s, i);
-        p.cycleBytes += p.recordBytes[i];
-        largest = std::max(largest, p.recordBytes[i]);
+    uint64_t recordBytes[zentro::kRawMaxContexts] = {};
+    for (uint32_t i = 0; i < contexts; ++i) {
+        recordBytes[i] = contextRecordBytes(next, s, i);
+        cycleBytes += recordBytes[i];
+        largest = std::max(largest, recordBytes[i]);
     }
     if (largest == 0 || largest > UINT32_MAX) {
         ZE_ERRORLOGF(CAMERA_ERROR, "Frames of %llu bytes cannot be played",
                      (unsigned long long)largest);
         return false;
     }
-    const uint64_t frames = p.contexts * (p.fileSize / p.cycleBytes);
-    p.frameCount = int32_t(std::min<uint64_t>(frames, INT32_MAX));
-    if (p.frameCount < 1) {
+    const uint64_t frames = contexts * (p.fileSize / cycleBytes);
+    if (frames < 1) {
         ZE_ERRORLOGF(
             CAMERA_ERROR, "Recording `%s` of %llu bytes holds no whole frame of %llu bytes",
-            p.path.c_str(), (unsigned long long)p.fileSize, (unsigned long long)p.cycleBytes);
+            p.path.c_str(), (unsigned long long)p.fileSize, (unsigned long long)cycleBytes);
         return false;
     }
+    s->imageBytes = uint32_t(imageBytes);
+    p.contexts = contexts;
+    p.cycleBytes = cycleBytes;
+    std::copy(std::begin(recordBytes), std::end(recordBytes), std::begin(p.recordBytes));
+    p.frameCount = int32_t(std::min<uint64_t>(frames, INT32_MAX));
     p.regs[zentro::kRawNumFrames] = uint32_t(p.frameCount);
     s->regs[zentro::kRawCurFrame].rangeMax = uint32_t(p.frameCount - 1);
     s->regs[zentro::kRawReqFrame].rangeMax = uint32_t(p.frameCount - 1);
@@ -349,7 +357,8 @@ int64_t deliverFrame(ze_camera_t *camera, RawPlayback &p, int32_t frame, uint8_t
             recordRead = bytes; // the rest of the record is there, the buffer only smaller
         return got;
     }
-    const int64_t got = readAt(p.file.get(), p.readBuffer.data(), bytes, position);
+    const int64_t got = readAt(p.file.get(), p.readBuffer.data(),
+                               std::min<uint64_t>(bytes, p.readBuffer.size()), position);
     if (got <= 0)
         return got;
     recordRead = uint64_t(got);

@@ -183,6 +183,17 @@ TEST_F(RawCamera, GeometryWritesRecountTheFrames)
     EXPECT_EQ(camera()->sensor->imageBytes, kFrameBytes / 2);
 }
 
+TEST_F(RawCamera, UnplayableGeometryKeepsTheCurrentFrames)
+{
+    write(6, 0); // frames of no bytes
+    EXPECT_EQ(reg(1), uint32_t(kFrames));
+    EXPECT_EQ(grab(), frameBytes(0));
+    write(5, 0xFFFFFFFF); // a frame larger than any buffer
+    EXPECT_EQ(reg(1), uint32_t(kFrames));
+    EXPECT_EQ(camera()->sensor->imageBytes, kFrameBytes);
+    EXPECT_EQ(grab(), frameBytes(1));
+}
+
 TEST(RawPlayback, APartialLastFrameIsNotPlayed)
 {
     TempDir dir;
