@@ -22,20 +22,20 @@ constexpr uint32_t kFullMask = 0xFFFF;
 constexpr uint32_t kPedestalMask = 0x3FF;
 constexpr uint32_t kPedestalDefault = 42;
 
-struct BitfieldSpec {
+struct BitfieldDef {
     const char *name;
     uint32_t mask;
     uint32_t rangeMax;
 };
 
-struct RegisterSpec {
+struct RegisterDef {
     const char *name;
     const char *displayName;
     bool readOnly = false;
-    BitfieldSpec bitfield = {};
+    BitfieldDef bitfield = {};
 };
 
-const RegisterSpec kRegisters[zentro::kRawRegisterCount] = {
+const RegisterDef kRegisters[zentro::kRawRegisterCount] = {
     {"CHIP_VERSION_REG", "chip_version_reg", true},
     {"NUM_FRAMES", "num_frames", true},
     {"CUR_FRAME", "cur_frame"},
@@ -63,20 +63,20 @@ const RegisterSpec kRegisters[zentro::kRawRegisterCount] = {
     {"LIDAR_INTENSITY_MODE", "lidar_intensity_mode"},
 };
 
-bool fillBitfield(ze_reg_t &reg, const BitfieldSpec &spec)
+bool fillBitfield(ze_reg_t &reg, const BitfieldDef &def)
 {
-    if (!spec.name)
+    if (!def.name)
         return true;
     reg.bitfields = static_cast<ze_bitfield_t *>(calloc(1, sizeof(ze_bitfield_t)));
     if (!reg.bitfields)
         return false;
     ze_bitfield_t &field = reg.bitfields[0];
-    zentro::copyText(field.name, spec.name);
-    zentro::copyText(field.displayName, spec.name);
-    field.mask = spec.mask;
+    zentro::copyText(field.name, def.name);
+    zentro::copyText(field.displayName, def.name);
+    field.mask = def.mask;
     field.access = ZE_ACCESS_RW;
     field.dataType = 1;
-    field.rangeMax = spec.rangeMax;
+    field.rangeMax = def.rangeMax;
     reg.bitfieldCount = 1;
     return true;
 }
@@ -88,19 +88,19 @@ bool fillRegisters(ze_sensor_t *sensor)
         return false;
     sensor->regCount = zentro::kRawRegisterCount;
     for (uint32_t addr = 0; addr < zentro::kRawRegisterCount; ++addr) {
-        const RegisterSpec &spec = kRegisters[addr];
+        const RegisterDef &def = kRegisters[addr];
         ze_reg_t &reg = sensor->regs[addr];
-        zentro::copyText(reg.name, spec.name);
-        zentro::copyText(reg.displayName, spec.displayName);
+        zentro::copyText(reg.name, def.name);
+        zentro::copyText(reg.displayName, def.displayName);
         reg.addr = addr;
         reg.mask = addr == zentro::kRawDataPedestal ? kPedestalMask : kFullMask;
         reg.defaultValue = addr == zentro::kRawDataPedestal ? kPedestalDefault : 0;
-        reg.access = spec.readOnly ? ZE_ACCESS_RO : ZE_ACCESS_RW;
+        reg.access = def.readOnly ? ZE_ACCESS_RO : ZE_ACCESS_RW;
         reg.span = 1;
         reg.dataType = 1;
         reg.rangeMax = kFullMask;
         reg.addrSpace = &sensor->addrSpaces->spaces[0];
-        if (!fillBitfield(reg, spec.bitfield))
+        if (!fillBitfield(reg, def.bitfield))
             return false;
     }
     return true;
