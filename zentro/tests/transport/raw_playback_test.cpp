@@ -258,3 +258,33 @@ TEST(RawPlayback, GrabBeforeStartFailsAndAShortFrameReportsNotEnoughData)
 }
 
 } // namespace
+
+namespace {
+
+TEST(RawPlayback, PackedTenBitRecordingsArriveAsWholeSamples)
+{
+    TempDir dir;
+    // Two frames of four samples, five bytes each: 1, 2, 3, 4 and then 0x3FF x 4.
+    const uint64_t first = 1 | (2ull << 10) | (3ull << 20) | (4ull << 30);
+    std::string data;
+    for (int i = 0; i < 5; ++i)
+        data += char(first >> (8 * i));
+    data += std::string(5, '\xff');
+    writeFile(dir.file("packed.raw"), data);
+    writeFile(dir.file("packed_info.txt"),
+              "Width = 4 Height = 1 Format = Bayer 10 packed Frames = 2");
+    RawCameras cameras(dir.file("packed.raw"));
+    ASSERT_EQ(cameras.count, 1);
+    ze_camera_t *camera = cameras.opened[0];
+    ASSERT_EQ(ze_setMode(camera, ZE_HW_FRAME_TIME, 0), CAMERA_SUCCESS);
+    ASSERT_EQ(ze_startTransport(camera), CAMERA_SUCCESS);
+    std::vector<uint16_t> samples(4, 0);
+    auto *buffer = reinterpret_cast<uint8_t *>(samples.data());
+    ASSERT_EQ(ze_grabFrame(camera, buffer, 8), CAMERA_SUCCESS);
+    EXPECT_EQ(samples, (std::vector<uint16_t>{1, 2, 3, 4}));
+    ASSERT_EQ(ze_grabFrame(camera, buffer, 8), CAMERA_SUCCESS);
+    EXPECT_EQ(samples, std::vector<uint16_t>(4, 0x3FF));
+    ze_stopTransport(camera);
+}
+
+} // namespace
