@@ -206,13 +206,7 @@ void installOperations(ze_camera_t *camera)
 {
     camera->startTransport = startTransport;
     camera->stopTransport = stopTransport;
-    camera->readSensorRegisters = zentro::genericReadSensorRegisters;
-    camera->writeSensorRegisters = zentro::genericWriteSensorRegisters;
-    camera->readRegister = zentro::genericReadRegister;
-    camera->writeRegister = zentro::genericWriteRegister;
-    camera->readRegisters = zentro::genericReadRegisters;
-    camera->writeRegisters = zentro::genericWriteRegisters;
-    camera->grabFrame = zentro::genericGrabFrame;
+    zentro::installGenericCameraSlots(camera);
     camera->getFrameData = getFrameData;
     camera->updateFrameSize = updateFrameSize;
     camera->setMode = setMode;
