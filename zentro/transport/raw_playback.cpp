@@ -20,6 +20,7 @@
 #include "camera/pixel_sizes.h"
 #include "core/log.h"
 #include "sensor_data/sensor_record.h"
+#include "transport/camera_shell.h"
 #include "transport/raw_description.h"
 #include "transport/raw_sensor.h"
 #include "transport/raw_unpack.h"
@@ -719,25 +720,15 @@ int closeCamera(ze_camera_t *camera)
         delete static_cast<RawPlayback *>(camera->context->transportRecord);
         camera->context->transportRecord = nullptr;
     }
-    ze_DestructSensor(camera->sensor);
-    free(camera->sensor);
-    camera->sensor = nullptr;
-    ze_FreeCameraContext(camera);
-    free(camera);
+    zentro::freeTransportCamera(camera);
     return CAMERA_SUCCESS;
 }
 
 ze_camera_t *openCamera(const char *path)
 {
-    auto *camera = static_cast<ze_camera_t *>(calloc(1, sizeof(ze_camera_t)));
-    if (!camera) {
-        ZE_ERRORLOG(CAMERA_ERROR, "Couldn't allocate camera structure");
+    ze_camera_t *camera = zentro::allocateTransportCamera();
+    if (!camera)
         return nullptr;
-    }
-    if (ze_InitCameraContext(camera) != CAMERA_SUCCESS) {
-        free(camera);
-        return nullptr;
-    }
     auto *record = new (std::nothrow) RawPlayback{};
     if (!record) {
         ZE_ERRORLOG(CAMERA_ERROR, "Couldn't allocate transport record");
