@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "camera/default_ops.h"
 #include "zentro_camera.h"
 
 namespace zentro {
@@ -32,6 +33,20 @@ int genericReadRegisters(ze_camera_t *camera, uint32_t busAddr, uint32_t start, 
                          uint32_t *values);
 int genericWriteRegisters(ze_camera_t *camera, uint32_t busAddr, uint32_t start, uint32_t count,
                           uint32_t *values);
+
+// Puts the generic register operations above and the generic grab into @camera's
+// camera-level slots: register access and grabs then take the camera's locks and keep the
+// register cache.
+inline void installGenericCameraSlots(ze_camera_t *camera)
+{
+    camera->readSensorRegisters = genericReadSensorRegisters;
+    camera->writeSensorRegisters = genericWriteSensorRegisters;
+    camera->readRegister = genericReadRegister;
+    camera->writeRegister = genericWriteRegister;
+    camera->readRegisters = genericReadRegisters;
+    camera->writeRegisters = genericWriteRegisters;
+    camera->grabFrame = genericGrabFrame;
+}
 
 // Address step between consecutive data units of the sensor's own registers (REG space).
 uint32_t sensorUnitStep(const ze_sensor_t *sensor);

@@ -17,6 +17,7 @@
 #include "sensor_data/sensor_record.h"
 #include "transport/nul_transport.h"
 #include "transport/plugin_transport.h"
+#include "transport/raw_playback.h"
 #include "transport/unspecified_transports.h"
 #include "zentro_config.h"
 #include "zentro_modes.h"
@@ -27,7 +28,8 @@ namespace {
 
 // Probe order: a file given as sensor path is tried by the file transports first.
 ze_transport_entry_t gTransports[] = {
-    {ZE_TRANSPORT_RAW, 0, nullptr, nullptr, zentro::openNoCameras, zentro::closeNoCameras},
+    {ZE_TRANSPORT_RAW, 0, nullptr, nullptr, zentro::RAW_Transport_OpenCameras,
+     zentro::RAW_Transport_CloseCameras},
     {ZE_TRANSPORT_IMAGE_FILE, 0, nullptr, nullptr, zentro::openNoCameras, zentro::closeNoCameras},
     {ZE_TRANSPORT_AVI, 0, nullptr, nullptr, zentro::openNoCameras, zentro::closeNoCameras},
     {ZE_TRANSPORT_USB, 0, nullptr, nullptr, zentro::openNoCameras, zentro::closeNoCameras},

@@ -12,6 +12,7 @@
 #include "camera/default_ops.h"
 #include "camera/generic_ops.h"
 #include "camera/pixel_sizes.h"
+#include "transport/camera_shell.h"
 #include "core/log.h"
 #include "registers/cache.h"
 #include "sensor_data/sensor_record.h"
@@ -206,13 +207,7 @@ void installOperations(ze_camera_t *camera)
 {
     camera->startTransport = startTransport;
     camera->stopTransport = stopTransport;
-    camera->readSensorRegisters = zentro::genericReadSensorRegisters;
-    camera->writeSensorRegisters = zentro::genericWriteSensorRegisters;
-    camera->readRegister = zentro::genericReadRegister;
-    camera->writeRegister = zentro::genericWriteRegister;
-    camera->readRegisters = zentro::genericReadRegisters;
-    camera->writeRegisters = zentro::genericWriteRegisters;
-    camera->grabFrame = zentro::genericGrabFrame;
+    zentro::installGenericCameraSlots(camera);
     camera->getFrameData = getFrameData;
     camera->updateFrameSize = updateFrameSize;
     camera->setMode = setMode;
@@ -238,11 +233,7 @@ int closeCamera(ze_camera_t *camera)
         delete static_cast<NulTransportRecord *>(camera->context->transportRecord);
         camera->context->transportRecord = nullptr;
     }
-    ze_DestructSensor(camera->sensor);
-    free(camera->sensor);
-    camera->sensor = nullptr;
-    ze_FreeCameraContext(camera);
-    free(camera);
+    zentro::freeTransportCamera(camera);
     return CAMERA_SUCCESS;
 }
 
@@ -267,15 +258,9 @@ int createSensor(ze_camera_t *camera, const char *path)
 // A filled null camera on @path, or nullptr after logging why not.
 ze_camera_t *openCamera(const char *path)
 {
-    auto *camera = static_cast<ze_camera_t *>(calloc(1, sizeof(ze_camera_t)));
-    if (!camera) {
-        ZE_ERRORLOG(CAMERA_ERROR, "Couldn't allocate camera structure");
+    ze_camera_t *camera = zentro::allocateTransportCamera();
+    if (!camera)
         return nullptr;
-    }
-    if (ze_InitCameraContext(camera) != CAMERA_SUCCESS) {
-        free(camera);
-        return nullptr;
-    }
     auto *record = new (std::nothrow) NulTransportRecord{};
     if (!record) {
         ZE_ERRORLOG(CAMERA_ERROR, "Couldn't allocate transport record");

@@ -51,13 +51,7 @@ void bindCameraOperations(ze_camera_t *camera, const zentro::UniqueLibrary &libr
 {
     // Register access and grabs always go through the library, which takes the camera's
     // locks and keeps the register cache.
-    camera->readSensorRegisters = zentro::genericReadSensorRegisters;
-    camera->writeSensorRegisters = zentro::genericWriteSensorRegisters;
-    camera->readRegister = zentro::genericReadRegister;
-    camera->writeRegister = zentro::genericWriteRegister;
-    camera->readRegisters = zentro::genericReadRegisters;
-    camera->writeRegisters = zentro::genericWriteRegisters;
-    camera->grabFrame = zentro::genericGrabFrame;
+    zentro::installGenericCameraSlots(camera);
 
     bind(camera->setMode, library, "SetModeDLL", _SetMode);
     bind(camera->getMode, library, "GetModeDLL", _GetMode);

@@ -1,5 +1,5 @@
 // Rows of the transport table whose transports are not built in: USB evaluation boards, still
-// images, AVI and raw playback. They find no camera, so the table is complete.
+// images and AVI. They find no camera, so the table is complete.
 #include "transport/unspecified_transports.h"
 
 #include "zentro_errors.h"
