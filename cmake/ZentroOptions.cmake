@@ -31,3 +31,13 @@ if(ZENTRO_FUZZ)
     # Instrument everything for coverage; only the fuzz targets link libFuzzer's main.
     add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
+
+# Installed layout, shared by every folder's install rules. Plug-ins live in a folder of
+# their own below the library directory, sample data below the data directory; programs
+# find both relative to their own location, so an installed tree can be moved.
+include(GNUInstallDirs)
+set(ZENTRO_INSTALL_PLUGINDIR "${CMAKE_INSTALL_LIBDIR}/zentro2/plugins")
+set(ZENTRO_INSTALL_DATADIR "${CMAKE_INSTALL_DATADIR}/zentro")
+# Install components, one per package: runtime (libzentro2), dev (headers, pkg-config,
+# CMake package), board (server, board plug-in, tools, service unit), desktop (network
+# plug-in, command-line client).
