@@ -180,6 +180,11 @@ int Client::startTransport(const std::string &device)
     return replyResult(call(deviceRequest("ze_startTransport", device)));
 }
 
+int Client::stopTransport(const std::string &device)
+{
+    return replyResult(call(deviceRequest("ze_stopTransport", device)));
+}
+
 int Client::getMode(const std::string &device, int32_t mode, uint32_t &value)
 {
     QJsonObject request = deviceRequest("ze_getMode", device);

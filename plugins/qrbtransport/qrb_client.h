@@ -124,6 +124,8 @@ public:
     explicit Client(BoardAddress address, Timeouts timeouts = {});
 
     const BoardAddress &address() const { return address_; }
+    // Connections made so far on both links (see Connection::connectCount).
+    uint64_t connectCount() const { return commands_.connectCount() + frames_.connectCount(); }
 
     // ---- Command server ----
 
@@ -139,6 +141,7 @@ public:
     OpenCamerasReply openCameras(const std::string &sensorFile = {});
     int closeCameras(const std::vector<std::string> &deviceNames);
     int startTransport(const std::string &device);
+    int stopTransport(const std::string &device);
     int getMode(const std::string &device, int32_t mode, uint32_t &value);
     int setMode(const std::string &device, int32_t mode, int32_t value);
     FrameSizeReply updateFrameSize(const std::string &device, uint32_t width, uint32_t height,

@@ -133,6 +133,7 @@ void Connection::connect()
             const int on = 1;
             ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
             fd_ = fd;
+            ++connects_;
             lastUse_ = Clock::now();
             return;
         }

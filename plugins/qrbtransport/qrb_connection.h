@@ -44,6 +44,9 @@ public:
     // "HOST:PORT", for messages.
     std::string peer() const;
     const Timeouts &timeouts() const { return timeouts_; }
+    // Connections made so far: a change tells that the link was made anew (the server may
+    // have restarted in between).
+    uint64_t connectCount() const { return connects_; }
 
     // Sends one JSON message, followed without a prefix by @raw (upload data). Throws Error.
     void send(const QJsonObject &message, std::span<const std::byte> raw = {});
@@ -76,6 +79,7 @@ private:
     uint16_t port_;
     Timeouts timeouts_;
     int fd_ = -1;
+    uint64_t connects_ = 0;
     Clock::time_point deadline_{};
     Clock::time_point lastUse_{};
     std::chrono::milliseconds nextTimeout_{0};
