@@ -12,6 +12,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "blocking_socket_io.h"
+
 namespace zentro::qrb::testing {
 
 namespace {
@@ -25,28 +27,6 @@ sockaddr_in loopback(uint16_t port)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(port);
     return address;
-}
-
-bool readExactly(int fd, char *data, size_t size)
-{
-    for (size_t got = 0; got < size;) {
-        const ssize_t n = ::recv(fd, data + got, size - got, 0);
-        if (n <= 0)
-            return false;
-        got += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool writeAll(int fd, const char *data, size_t size)
-{
-    for (size_t sent = 0; sent < size;) {
-        const ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        sent += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 void noDelay(int fd)

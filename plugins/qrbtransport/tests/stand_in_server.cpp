@@ -7,23 +7,14 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "blocking_socket_io.h"
+
 namespace zentro::qrb::testing {
 
 namespace {
 
 // A test that goes wrong must not leave the server thread waiting for ever.
 constexpr int kAcceptTimeoutMs = 10000;
-
-bool readExactly(int fd, char *data, size_t size)
-{
-    for (size_t got = 0; got < size;) {
-        const ssize_t n = ::recv(fd, data + got, size - got, 0);
-        if (n <= 0)
-            return false;
-        got += static_cast<size_t>(n);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -93,12 +84,7 @@ std::string StandInServer::prefix(uint32_t length)
 
 void StandInServer::writeBytes(int fd, const std::string &bytes)
 {
-    for (size_t sent = 0; sent < bytes.size();) {
-        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0)
-            return;
-        sent += static_cast<size_t>(n);
-    }
+    writeAll(fd, bytes.data(), bytes.size());
 }
 
 void StandInServer::writeFrame(int fd, const std::string &payload)
