@@ -3,7 +3,8 @@
 # simulated board, on loopback in a private network namespace of its own (nothing leaves the
 # machine; needs root or user namespaces). Prints register reads by name one at a time, the
 # listing of all registers of a 2,000-register sensor in contiguous block reads, and
-# grab-and-fetch of 1920 x 1200 x 2-byte frames for several fetch chunk sizes.
+# grab-and-fetch of 1920 x 1200 x 2-byte frames at the board's frame rate, and on a board fast
+# enough not to limit it, for several fetch chunk sizes.
 # Usage: bench/run_remote_board.sh [build directory] [rounds]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -59,7 +60,13 @@ start_server "$work/large" "sensor_data = $work/large/zx0300.sdat"
 desktop registers "$work/large"
 stop_server
 
+# At the simulated board's own frame rate (30 frames/s), with the default chunk.
 start_server "$PWD/sensor_data"
+desktop frames "$PWD/sensor_data" --count 30
+stop_server
+
+# A board that is never the limit: what each fetch chunk size costs on the link.
+start_server "$PWD/sensor_data" "frame_rate = 1000"
 for chunk in 65536 262144 1048576 4194304 4608000; do
     ZE_BOARD_CHUNK=$chunk desktop frames "$PWD/sensor_data" --count 30
 done
