@@ -17,17 +17,29 @@ constexpr int kGrabs = 3;
 constexpr size_t kRecordingKinds = 3;
 
 // The sensor a description may name as "Filename = recorded.sdat".
-constexpr char kRecordedSensor[] = "[CHIP_DESCRIPTOR]\n"
-                                   "SENSORNAME = \"RECORDED\"\n"
-                                   "WIDTH = 64\nHEIGHT = 32\nIMAGE_TYPE = BAYER\n"
-                                   "SHIP_BASE_ADDRESS = 0x20\n[END]\n"
-                                   "[OPTIONAL]\nREG_ADDR_SIZE = 16\nREG_DATA_SIZE = 16\n[END]\n"
-                                   "[REGISTERS]\n"
-                                   "GAIN = {0x3000, REG, 1, 0xFFFF, RW, 0x0010, \"Gain\" \"\"}\n"
-                                   "    {COARSE, 0x00F0, RW, \"Coarse\" \"\"}\n"
-                                   "MODE = {0x3002, REG, 1, 0x00FF, RW, 0x0000, \"Mode\" \"\"}\n"
-                                   "STATUS = {0x3004, REG, 1, 0xFFFF, RO, 0x0001, \"St\" \"\"}\n"
-                                   "[END]\n";
+constexpr char kRecordedSensor[] =
+    "[CHIP_DESCRIPTOR]\n"
+    "SENSORNAME = \"RECORDED\"\n"
+    "WIDTH = 64\n"
+    "HEIGHT = 32\n"
+    "IMAGE_TYPE = BAYER\n"
+    "BITS_PER_CLOCK = 10\n"
+    "CLOCKS_PER_PIXEL = 1\n"
+    "PIXEL_CLOCK_POLARITY = 0\n"
+    "SHIP_BASE_ADDRESS = 0x20\n"
+    "SHIP_SPEED = 400\n"
+    "[END]\n"
+    "[OPTIONAL]\n"
+    "SDAT_VERSION = 2\n"
+    "REG_ADDR_SIZE = 16\n"
+    "REG_DATA_SIZE = 16\n"
+    "[END]\n"
+    "[REGISTERS]\n"
+    "GAIN = {0x3000, REG, 1, 0xFFFF, RW, 0x0010, \"Gain\" \"Gain.\"}\n"
+    "    {COARSE, 0x00F0, RW, \"Coarse\" \"Coarse.\"}\n"
+    "MODE = {0x3002, REG, 1, 0x00FF, RW, 0x0000, \"Mode\" \"Mode.\"}\n"
+    "STATUS = {0x3004, REG, 1, 0xFFFF, RO, 0x0001, \"St\" \"Status.\"}\n"
+    "[END]\n";
 
 // Uncompressed filler, a run of small JPEG images, or a coded stream with start codes: the
 // description's format decides which reader sees it.
@@ -37,10 +49,12 @@ std::vector<uint8_t> recording(size_t kind)
     if (kind == 1) {
         static constexpr uint8_t kHeader[] = {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x04,
                                               0x01, 0x02, 0xFF, 0xDA, 0x00, 0x02};
-        for (size_t at = 0; at + 200 <= bytes.size(); at += 200 + at % 7) {
+        // Back-to-back images of different sizes, each closed by its end marker.
+        size_t at = 0;
+        for (size_t size = 100; at + size <= bytes.size(); at += size, size = 100 + at % 80) {
             std::copy(std::begin(kHeader), std::end(kHeader), bytes.begin() + long(at));
-            bytes[at + 150] = 0xFF;
-            bytes[at + 151] = 0xD9;
+            bytes[at + size - 2] = 0xFF;
+            bytes[at + size - 1] = 0xD9;
         }
     } else if (kind == 2) {
         for (size_t at = 0; at + 4 <= bytes.size(); at += 300 + at % 11) {
