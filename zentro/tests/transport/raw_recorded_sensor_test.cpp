@@ -2,6 +2,7 @@
 // is attached and the recorded register values read back by name.
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -45,15 +46,27 @@ uint32_t readByName(ze_camera_t *camera, const std::string &name)
     return value;
 }
 
-TEST(RawRecordedSensor, RecordedValuesReadBackByNameBesideThePlaybackRegisters)
+// Opens a recording of the sample sensor; nullptr when no camera opened.
+class SampleRecording : public testing::Test
 {
-    TempDir dir;
-    RawCameras cameras(writeRecording(dir, "//\tFilename = " + kSampleSensor,
-                                      "REG= 0x3114, 0x0345 // COARSE_INTEGRATION_TIME\n"
-                                      "REG=0x3108,0x0500//X_OUTPUT_SIZE\n"
-                                      "VAR= 0x310A, 600 // Y_OUTPUT_SIZE\n"));
-    ASSERT_EQ(cameras.count, 1);
-    ze_camera_t *camera = cameras.opened[0];
+protected:
+    ze_camera_t *open(const std::string &registerLines)
+    {
+        cameras_ = std::make_unique<RawCameras>(
+            writeRecording(dir_, "//\tFilename = " + kSampleSensor, registerLines));
+        return cameras_->count == 1 ? cameras_->opened[0] : nullptr;
+    }
+
+    TempDir dir_;
+    std::unique_ptr<RawCameras> cameras_;
+};
+
+TEST_F(SampleRecording, RecordedValuesReadBackByNameBesideThePlaybackRegisters)
+{
+    ze_camera_t *camera = open("REG= 0x3114, 0x0345 // COARSE_INTEGRATION_TIME\n"
+                               "REG=0x3108,0x0500//X_OUTPUT_SIZE\n"
+                               "VAR= 0x310A, 600 // Y_OUTPUT_SIZE\n");
+    ASSERT_NE(camera, nullptr);
     ASSERT_NE(camera->sensor->farSensor1, nullptr);
     EXPECT_EQ(std::string(camera->sensor->farSensor1->fileName), kSampleSensor);
     EXPECT_EQ(readByName(camera, "SENSOR.COARSE_INTEGRATION_TIME"), 0x0345u);
@@ -104,16 +117,13 @@ TEST(RawRecordedSensor, AnAttachedDeviceBecomesTheSecondFarSensorUnderItsOwnName
     EXPECT_EQ(readByName(camera, "SENSOR.COARSE_INTEGRATION_TIME"), 0x42u);
 }
 
-TEST(RawRecordedSensor, WhatCannotBeRestoredIsLoggedAndTheRecordingStillPlays)
+TEST_F(SampleRecording, WhatCannotBeRestoredIsLoggedAndTheRecordingStillPlays)
 {
-    TempDir dir;
     LogCapture log;
-    RawCameras cameras(writeRecording(dir, "Filename = " + kSampleSensor,
-                                      "REG= 0x3114, 0x0101 // COARSE_INTEGRATION_TIME\n"
-                                      "REG= 0x9999, 0x0001 // NO_SUCH_REGISTER\n"
-                                      "REG= 0x3108, 0xZZ // X_OUTPUT_SIZE\n"));
-    ASSERT_EQ(cameras.count, 1);
-    ze_camera_t *camera = cameras.opened[0];
+    ze_camera_t *camera = open("REG= 0x3114, 0x0101 // COARSE_INTEGRATION_TIME\n"
+                               "REG= 0x9999, 0x0001 // NO_SUCH_REGISTER\n"
+                               "REG= 0x3108, 0xZZ // X_OUTPUT_SIZE\n");
+    ASSERT_NE(camera, nullptr);
     EXPECT_TRUE(log.contains("Line 8: recorded register `NO_SUCH_REGISTER` is not in `" +
                              kSampleSensor + "`"));
     EXPECT_TRUE(log.contains("Line 9: `0xZZ` is not a value for `X_OUTPUT_SIZE`"));
