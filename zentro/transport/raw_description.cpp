@@ -1,12 +1,12 @@
 // Reads the "_info.txt" description that accompanies a raw recording.
 #include "transport/raw_description.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cctype>
 #include <cstring>
 #include <optional>
 #include <fcntl.h>

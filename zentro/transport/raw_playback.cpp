@@ -20,9 +20,9 @@
 #include "camera/generic_ops.h"
 #include "camera/pixel_sizes.h"
 #include "core/log.h"
+#include "registers/cache.h"
 #include "sensor_data/sensor_record.h"
 #include "transport/camera_shell.h"
-#include "registers/cache.h"
 #include "transport/raw_description.h"
 #include "transport/raw_frame_scan.h"
 #include "transport/raw_recorded_sensor.h"
@@ -359,7 +359,8 @@ void waitForPace(RawPlayback &p)
     p.dueAt = std::max(now, p.dueAt) + std::chrono::microseconds(p.frameUs);
 }
 
-// Where frame @frame lies in the file, for recordings whose frames all have their size.
+// Where frame @frame lies in the file, for recordings whose frame sizes follow from the
+// geometry.
 void fixedFrameSpan(const RawPlayback &p, int32_t frame, uint64_t &position, uint64_t &bytes)
 {
     position = framePosition(p, frame);
@@ -379,9 +380,9 @@ void endScannedFrames(ze_camera_t *camera, RawPlayback &p, int32_t found)
     // Cached copies of the counting registers would otherwise report the old count.
     zentro::invalidateCacheRange(camera, ZE_SPACE_REG, 0, zentro::kRawNumFrames,
                                  zentro::kRawReqFrame + 1);
-    ZE_MSGLOG(
-        ZE_LOG_GENERAL,
-        ("Recording " + p.path + " ends after " + std::to_string(found) + " whole frames").c_str());
+    ZE_MSGLOG(ZE_LOG_GENERAL,
+              ("Recording `" + p.path + "` ends after " + std::to_string(found) + " whole frames")
+                  .c_str());
 }
 
 // Finds the frames up to @frame that are not yet known; false when the recording ends

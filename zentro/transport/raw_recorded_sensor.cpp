@@ -3,7 +3,6 @@
 
 #include <filesystem>
 #include <sys/stat.h>
-#include <vector>
 
 #include "core/log.h"
 #include "registers/cache.h"
