@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs the playback benchmark: a recording of 1920 x 1200 two-byte frames (100 by default,
 # 460 MB, written to /tmp and removed afterwards) delivered 1000 times with pacing off. Use
-# a Release build.
-# Usage: bench/run_playback.sh [build directory] [--frames N] [--grabs N] [--dir DIR]
+# a Release build. --jpeg plays a recording of JPEG images of 0.5 to 1.5 MB instead.
+# Usage: bench/run_playback.sh [build directory] [--frames N] [--grabs N] [--dir DIR] [--jpeg]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}

@@ -1,7 +1,8 @@
 /*
  * play_recording: plays a raw recording (".raw" or ".yuv" with its "_info.txt" description)
  * as a camera and prints what each grabbed frame holds. The recording loops, so asking for
- * more frames than it holds starts again at its first frame.
+ * more frames than it holds starts again at its first frame. Compressed recordings give
+ * frames of different lengths; the byte count printed is each frame's own.
  *
  * Usage: play_recording <file.raw> [frames] [--fast]
  *   frames  how many frames to grab (default: one pass over the recording)
@@ -89,6 +90,10 @@ int main(int argc, char **argv)
     printf("Recording %s: %u x %u, %s, %ld frames of %u bytes, %u ms per frame\n", argv[1],
            sensor->imageWidth, sensor->imageHeight, type, recorded, sensor->imageBytes,
            readReg(camera, REG_FRAME_TIME_MS));
+    /* The sensor the description names comes back with its recorded register values. */
+    if (sensor->farSensor1)
+        printf("Recorded with %s (%s): its registers read as SENSOR.<name>\n",
+               sensor->farSensor1->name, sensor->farSensor1->fileName);
     if (fast)
         ze_setMode(camera, ZE_HW_FRAME_TIME, 0);
     int status = ze_startTransport(camera) == CAMERA_SUCCESS ? play(camera, frames) : 1;

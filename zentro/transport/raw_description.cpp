@@ -1,12 +1,14 @@
 // Reads the "_info.txt" description that accompanies a raw recording.
 #include "transport/raw_description.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -27,6 +29,7 @@ constexpr double kUsPerSecond = 1000000.0;
 struct Token {
     std::string_view text;
     bool lineStart;
+    size_t line; // from 1
 };
 
 bool isBlank(char c)
@@ -48,11 +51,14 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix)
 bool tokenize(std::string_view text, std::vector<Token> &tokens)
 {
     bool lineStart = true;
+    size_t line = 1;
     size_t i = 0;
     while (i < text.size()) {
         if (isBlank(text[i])) {
-            if (text[i] == '\n')
+            if (text[i] == '\n') {
                 lineStart = true;
+                ++line;
+            }
             ++i;
             continue;
         }
@@ -61,16 +67,31 @@ bool tokenize(std::string_view text, std::vector<Token> &tokens)
             ++i;
         if (i - start > zentro::kRawTokenMaxChars)
             return false;
-        tokens.push_back({text.substr(start, i - start), lineStart});
+        tokens.push_back({text.substr(start, i - start), lineStart, line});
         lineStart = false;
     }
     return true;
 }
 
-bool endsHeader(const Token &token)
+bool tokenizeDescription(std::string_view text, std::vector<Token> &tokens, std::string &error)
+{
+    if (tokenize(text, tokens))
+        return true;
+    error = "Description has a word longer than " + std::to_string(zentro::kRawTokenMaxChars) +
+            " characters";
+    return false;
+}
+
+// The sensor's file names may appear past a "Windows" token, but not past the others.
+bool endsSensorHeader(const Token &token)
 {
     return (token.lineStart && token.text.front() == '[') || token.text == "FuseID:" ||
-           token.text == "STATE=" || token.text == "Windows";
+           token.text == "STATE=";
+}
+
+bool endsHeader(const Token &token)
+{
+    return endsSensorHeader(token) || token.text == "Windows";
 }
 
 enum class Parsed { kNumber, kNotANumber, kOutOfRange };
@@ -275,6 +296,162 @@ void readRegisterLines(std::string_view text, size_t from, RawDescription &out)
     }
 }
 
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// What follows @token on its line of @text, blanks at both ends removed.
+std::string_view restOfLine(std::string_view text, std::string_view token)
+{
+    const size_t from = size_t(token.data() - text.data()) + token.size();
+    size_t end = text.find('\n', from);
+    if (end == std::string_view::npos)
+        end = text.size();
+    return trimmed(text.substr(from, end - from));
+}
+
+// "Filename = NAME" lines of the header; NAME runs to the end of the line.
+void readSensorFiles(std::string_view text, const std::vector<Token> &tokens,
+                     zentro::RawRecordedSensor &out)
+{
+    bool attached = false;
+    for (size_t i = 0; i < tokens.size() && !endsSensorHeader(tokens[i]); ++i) {
+        const Token &token = tokens[i];
+        if (token.lineStart)
+            attached = false;
+        if (equalsNoCase(token.text, "Attached"))
+            attached = true;
+        if (!equalsNoCase(token.text, "Filename") || i + 1 >= tokens.size() ||
+            tokens[i + 1].line != token.line)
+            continue;
+        const std::string_view name = restOfLine(text, tokens[i + 1].text);
+        if (!name.empty())
+            out.files.push_back({std::string(name), attached});
+    }
+}
+
+// The text after the value key that begins @token ("REG=0x10" gives "0x10"); nothing when
+// the token begins with no value key.
+std::optional<std::string_view> afterValueKey(std::string_view token)
+{
+    static constexpr std::string_view kKeys[] = {"REG=", "VAR8=", "VAR=", "VAR32="};
+    for (std::string_view key : kKeys) {
+        if (startsWithNoCase(token, key))
+            return token.substr(key.size());
+    }
+    return std::nullopt;
+}
+
+// A value as registers are recorded: hexadecimal with "0x", else decimal.
+std::optional<uint32_t> recordedNumber(std::string_view token)
+{
+    int base = 10;
+    if (startsWithNoCase(token, "0x")) {
+        token.remove_prefix(2);
+        base = 16;
+    }
+    if (token.empty() || !isxdigit(static_cast<unsigned char>(token.front())))
+        return std::nullopt;
+    const std::string digits(token);
+    errno = 0;
+    char *end = nullptr;
+    const unsigned long long value = strtoull(digits.c_str(), &end, base);
+    if (errno || *end != '\0' || value > UINT32_MAX)
+        return std::nullopt;
+    return uint32_t(value);
+}
+
+// Recorded register values: a value key, numbers (the last one is the value), then "//"
+// and the register's name, all on one line. A line never lends its value to the next.
+class RecordedValueReader
+{
+public:
+    RecordedValueReader(const std::vector<Token> &tokens, zentro::RawRecordedSensor &out)
+        : tokens_(tokens), out_(out)
+    {
+    }
+
+    void run()
+    {
+        for (size_t i = 0; i < tokens_.size(); ++i) {
+            const Token &token = tokens_[i];
+            if (active_ && token.line != line_)
+                active_ = false;
+            // The comment may follow without a blank: "REG=0x3000,0x12//GAIN".
+            const size_t comment = token.text.find("//");
+            std::string_view words = token.text.substr(0, comment);
+            if (const std::optional<std::string_view> rest = afterValueKey(words)) {
+                start(token.line);
+                words = *rest;
+            }
+            if (!active_)
+                continue;
+            takeNumbers(words);
+            if (comment == std::string_view::npos)
+                continue;
+            std::string_view name = token.text.substr(comment + 2);
+            if (name.empty() && i + 1 < tokens_.size() && tokens_[i + 1].line == line_)
+                name = tokens_[++i].text;
+            finish(name);
+        }
+    }
+
+private:
+    void start(size_t line)
+    {
+        active_ = true;
+        line_ = line;
+        value_.reset();
+        badValue_.clear();
+    }
+
+    // A word may hold several numbers separated by commas ("0x3000,0x1A2B").
+    void takeNumbers(std::string_view token)
+    {
+        while (!token.empty()) {
+            const size_t comma = token.find_first_of(",;");
+            takeNumber(token.substr(0, comma));
+            token.remove_prefix(comma == std::string_view::npos ? token.size() : comma + 1);
+        }
+    }
+
+    void takeNumber(std::string_view token)
+    {
+        if (token.empty() || !isdigit(static_cast<unsigned char>(token.front())))
+            return;
+        value_ = recordedNumber(token);
+        if (!value_ && badValue_.empty())
+            badValue_ = token;
+    }
+
+    void finish(std::string_view name)
+    {
+        active_ = false;
+        if (name.empty())
+            return;
+        const std::string where = "Line " + std::to_string(line_) + ": ";
+        if (!badValue_.empty())
+            out_.problems.push_back(where + "`" + badValue_ + "` is not a value for `" +
+                                    std::string(name) + "`");
+        else if (!value_)
+            out_.problems.push_back(where + "no value for `" + std::string(name) + "`");
+        else
+            out_.values.push_back({std::string(name), *value_, line_});
+    }
+
+    const std::vector<Token> &tokens_;
+    zentro::RawRecordedSensor &out_;
+    bool active_ = false;
+    size_t line_ = 0;
+    std::optional<uint32_t> value_;
+    std::string badValue_;
+};
+
 // Maps codes that share a text with a more common code onto that code.
 uint32_t canonicalImageType(uint32_t code)
 {
@@ -327,11 +504,8 @@ bool parseRawDescription(std::string_view text, RawDescription &out, std::string
 {
     out = RawDescription{};
     std::vector<Token> tokens;
-    if (!tokenize(text, tokens)) {
-        error = "Description has a word longer than " + std::to_string(kRawTokenMaxChars) +
-                " characters";
+    if (!tokenizeDescription(text, tokens, error))
         return false;
-    }
     size_t headerEnd = 0;
     while (headerEnd < tokens.size() && !endsHeader(tokens[headerEnd]))
         ++headerEnd;
@@ -343,6 +517,17 @@ bool parseRawDescription(std::string_view text, RawDescription &out, std::string
                                      ? size_t(tokens[headerEnd].text.data() - text.data())
                                      : text.size();
     readRegisterLines(text, registersFrom, out);
+    return true;
+}
+
+bool parseRawRecordedSensor(std::string_view text, RawRecordedSensor &out, std::string &error)
+{
+    out = RawRecordedSensor{};
+    std::vector<Token> tokens;
+    if (!tokenizeDescription(text, tokens, error))
+        return false;
+    readSensorFiles(text, tokens, out);
+    RecordedValueReader(tokens, out).run();
     return true;
 }
 

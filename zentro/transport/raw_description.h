@@ -48,9 +48,33 @@ struct RawDescription {
     std::vector<RawRegisterLine> registerLines;
 };
 
+// A "Filename" line of the header: the data file of the sensor the recording was made with.
+struct RawSensorFileLine {
+    std::string name;
+    bool attached; // the line names a device attached to that sensor ("Attached ... Filename")
+};
+
+// A recorded register value: "REG= 0x3012, 0x0100 // NAME" (or VAR8=, VAR=, VAR32=).
+struct RawRecordedValue {
+    std::string name;
+    uint32_t value;
+    size_t line;
+};
+
+struct RawRecordedSensor {
+    std::vector<RawSensorFileLine> files;
+    std::vector<RawRecordedValue> values;
+    // Lines that name a register but whose value cannot be read, with the reason.
+    std::vector<std::string> problems;
+};
+
 // Reads @text into @out. False with @error set when it is not a usable description (a token
 // too long, a size out of range, "Frames" below 1).
 bool parseRawDescription(std::string_view text, RawDescription &out, std::string &error);
+
+// Reads the recorded sensor's file names and register values from the description @text.
+// False with @error set when the text is not a usable description.
+bool parseRawRecordedSensor(std::string_view text, RawRecordedSensor &out, std::string &error);
 
 // Reads the file @path (at most kRawDescriptionMaxBytes) into @text. False with @error set.
 bool readRawDescriptionFile(const std::string &path, std::string &text, std::string &error);

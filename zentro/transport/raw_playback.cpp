@@ -1,5 +1,6 @@
 // Plays a raw recording as a camera: frames are read one at a time with pread, so a
-// recording of any size plays with memory for at most one frame record.
+// recording of any size plays with memory for at most one frame record. Compressed frames
+// are found by scanning the file in bounded pieces as playback reaches them.
 #include "transport/raw_playback.h"
 
 #include <algorithm>
@@ -19,9 +20,12 @@
 #include "camera/generic_ops.h"
 #include "camera/pixel_sizes.h"
 #include "core/log.h"
+#include "registers/cache.h"
 #include "sensor_data/sensor_record.h"
 #include "transport/camera_shell.h"
 #include "transport/raw_description.h"
+#include "transport/raw_frame_scan.h"
+#include "transport/raw_recorded_sensor.h"
 #include "transport/raw_sensor.h"
 #include "transport/raw_unpack.h"
 #include "transport/unique_fd.h"
@@ -56,6 +60,9 @@ struct RawPlayback {
     uint32_t swizzled = 0;
     uint64_t recordBytes[zentro::kRawMaxContexts] = {};
     uint64_t cycleBytes = 0; // one record of every context
+    uint64_t largestRecord = 0;
+    bool scanned = false;              // compressed frames of varying size
+    std::vector<uint64_t> frameStarts; // scanned frames found so far, and where the next starts
     uint32_t contexts = 1;
     int32_t frameCount = 0;
     uint32_t frameMs = kStartFrameMs;
@@ -243,7 +250,11 @@ bool resizeFrames(ze_camera_t *camera, RawPlayback &p)
                      (unsigned long long)largest);
         return false;
     }
-    const uint64_t frames = contexts * (p.fileSize / cycleBytes);
+    const bool scanned = zentro::isScannedImageType(p.desc.imageType);
+    // Compressed frames are counted as the scan finds them; until then the description's
+    // count holds.
+    const uint64_t frames =
+        scanned ? uint64_t(p.desc.frames) : contexts * (p.fileSize / cycleBytes);
     if (frames < 1) {
         ZE_ERRORLOGF(
             CAMERA_ERROR, "Recording `%s` of %llu bytes holds no whole frame of %llu bytes",
@@ -253,6 +264,9 @@ bool resizeFrames(ze_camera_t *camera, RawPlayback &p)
     s->imageBytes = uint32_t(imageBytes);
     p.contexts = contexts;
     p.cycleBytes = cycleBytes;
+    p.largestRecord = largest;
+    p.scanned = scanned;
+    p.frameStarts.assign(1, 0);
     std::copy(std::begin(recordBytes), std::end(recordBytes), std::begin(p.recordBytes));
     p.frameCount = int32_t(std::min<uint64_t>(frames, INT32_MAX));
     p.regs[zentro::kRawNumFrames] = uint32_t(p.frameCount);
@@ -264,7 +278,8 @@ bool resizeFrames(ze_camera_t *camera, RawPlayback &p)
     p.regs[zentro::kRawSwizzled] = p.swizzled;
     // Only packed and V210 recordings go through a read buffer; others read straight into
     // the caller's buffer.
-    const bool buffered = p.desc.packed || (p.desc.imageType == ZE_IMAGE_YCBCR10 && p.desc.v210);
+    const bool buffered =
+        !scanned && (p.desc.packed || (p.desc.imageType == ZE_IMAGE_YCBCR10 && p.desc.v210));
     p.readBuffer.clear();
     p.readBuffer.shrink_to_fit();
     if (buffered)
@@ -344,13 +359,78 @@ void waitForPace(RawPlayback &p)
     p.dueAt = std::max(now, p.dueAt) + std::chrono::microseconds(p.frameUs);
 }
 
-// Copies the record of @bytes at @position into @buffer of @size bytes; the bytes delivered.
-int64_t deliverFrame(ze_camera_t *camera, RawPlayback &p, int32_t frame, uint8_t *buffer,
-                     uint32_t size, uint64_t &recordRead)
+// Where frame @frame lies in the file, for recordings whose frame sizes follow from the
+// geometry.
+void fixedFrameSpan(const RawPlayback &p, int32_t frame, uint64_t &position, uint64_t &bytes)
 {
-    const uint64_t position = framePosition(p, frame);
-    const uint32_t context = uint32_t(frame) % p.contexts;
-    const uint64_t bytes = p.recordBytes[context];
+    position = framePosition(p, frame);
+    bytes = p.recordBytes[uint32_t(frame) % p.contexts];
+}
+
+// The recording holds no whole frame from @found on: it plays the frames before.
+void endScannedFrames(ze_camera_t *camera, RawPlayback &p, int32_t found)
+{
+    p.frameCount = found;
+    p.regs[zentro::kRawNumFrames] = uint32_t(found);
+    const uint32_t last = found > 0 ? uint32_t(found - 1) : 0;
+    camera->sensor->regs[zentro::kRawCurFrame].rangeMax = last;
+    camera->sensor->regs[zentro::kRawReqFrame].rangeMax = last;
+    p.regs[zentro::kRawCurFrame] = std::min(p.regs[zentro::kRawCurFrame], last);
+    p.regs[zentro::kRawReqFrame] = std::min(p.regs[zentro::kRawReqFrame], last);
+    // Cached copies of the counting registers would otherwise report the old count.
+    zentro::invalidateCacheRange(camera, ZE_SPACE_REG, 0, zentro::kRawNumFrames,
+                                 zentro::kRawReqFrame + 1);
+    ZE_MSGLOG(ZE_LOG_GENERAL,
+              ("Recording `" + p.path + "` ends after " + std::to_string(found) + " whole frames")
+                  .c_str());
+}
+
+// Finds the frames up to @frame that are not yet known; false when the recording ends
+// before it (the frame count then shrinks to the frames found).
+bool scanFramesUpTo(ze_camera_t *camera, RawPlayback &p, int32_t frame)
+{
+    if (p.frameStarts.size() > size_t(frame) + 1)
+        return true;
+    zentro::RawChunkReader reader(p.file.get(), p.fileSize);
+    while (p.frameStarts.size() <= size_t(frame) + 1) {
+        const uint64_t start = p.frameStarts.back();
+        const uint64_t length = zentro::scannedFrameLength(reader, p.desc.imageType, start,
+                                                           p.largestRecord, p.desc.statusBytes);
+        if (length == 0) {
+            endScannedFrames(camera, p, int32_t(p.frameStarts.size() - 1));
+            return false;
+        }
+        p.frameStarts.push_back(start + length);
+    }
+    return true;
+}
+
+// The frame to deliver next and where it lies; false (logged) when there is none.
+bool locateFrame(ze_camera_t *camera, RawPlayback &p, int32_t &frame, uint64_t &position,
+                 uint64_t &bytes)
+{
+    if (p.nextFrame >= p.frameCount || p.nextFrame < 0)
+        p.nextFrame = 0;
+    frame = p.nextFrame;
+    if (!p.scanned) {
+        fixedFrameSpan(p, frame, position, bytes);
+        return true;
+    }
+    if (!scanFramesUpTo(camera, p, frame))
+        frame = 0; // the frames before are all known now
+    if (p.frameCount < 1) {
+        ZE_ERRORLOGF(GRAB_FRAME_ERROR, "Recording `%s` holds no whole frame", p.path.c_str());
+        return false;
+    }
+    position = p.frameStarts[size_t(frame)];
+    bytes = p.frameStarts[size_t(frame) + 1] - position;
+    return true;
+}
+
+// Copies the record of @bytes at @position into @buffer of @size bytes; the bytes delivered.
+int64_t deliverFrame(ze_camera_t *camera, RawPlayback &p, int32_t frame, uint64_t position,
+                     uint64_t bytes, uint8_t *buffer, uint32_t size, uint64_t &recordRead)
+{
     if (p.readBuffer.empty()) {
         const int64_t got = readAt(p.file.get(), buffer, std::min<uint64_t>(bytes, size), position);
         recordRead = got < 0 ? 0 : uint64_t(got);
@@ -358,6 +438,7 @@ int64_t deliverFrame(ze_camera_t *camera, RawPlayback &p, int32_t frame, uint8_t
             recordRead = bytes; // the rest of the record is there, the buffer only smaller
         return got;
     }
+    const uint32_t context = uint32_t(frame) % p.contexts;
     const int64_t got = readAt(p.file.get(), p.readBuffer.data(),
                                std::min<uint64_t>(bytes, p.readBuffer.size()), position);
     if (got <= 0)
@@ -383,12 +464,15 @@ int grabFrame(ze_camera_t *camera, uint8_t *buffer, uint32_t size)
     if (!buffer || !p->file.valid())
         return ZE_ERRORLOG(CAMERA_ERROR,
                            "Raw playback: no buffer, or the transport is not started");
-    if (p->nextFrame >= p->frameCount || p->nextFrame < 0)
-        p->nextFrame = 0;
-    const int32_t frame = p->nextFrame;
+    int32_t frame = 0;
+    uint64_t position = 0;
+    uint64_t bytes = 0;
+    if (!locateFrame(camera, *p, frame, position, bytes))
+        return GRAB_FRAME_ERROR;
     waitForPace(*p);
     uint64_t recordRead = 0;
-    const int64_t delivered = deliverFrame(camera, *p, frame, buffer, size, recordRead);
+    const int64_t delivered =
+        deliverFrame(camera, *p, frame, position, bytes, buffer, size, recordRead);
     if (delivered <= 0)
         return ZE_ERRORLOG(GRAB_FRAME_ERROR, "Error reading from file");
     p->regs[zentro::kRawCurFrame] = uint32_t(frame);
@@ -398,7 +482,8 @@ int grabFrame(ze_camera_t *camera, uint8_t *buffer, uint32_t size)
         _unSwizzleBuffer2(camera, buffer, uint32_t(delivered));
     p->stats.bytesReturned = uint32_t(delivered);
     p->stats.imageBytesReturned = uint32_t(delivered);
-    if (recordRead < p->recordBytes[uint32_t(frame) % p->contexts])
+    // Compressed frames are as long as the scan found them: nothing can be missing.
+    if (!p->scanned && recordRead < bytes)
         return ZE_ERRORLOGF(NOT_ENOUGH_DATA_ERROR, "Frame %d of `%s` is short: %llu bytes", frame,
                             p->path.c_str(), (unsigned long long)recordRead);
     return CAMERA_SUCCESS;
@@ -701,7 +786,9 @@ bool loadRecording(ze_camera_t *camera, RawPlayback &p)
         return false;
     applyDescriptionDefaults(p);
     copyToSensor(camera->sensor, p);
-    if (zentro::isCompressedImageType(p.desc.imageType)) {
+    // Image sequences other than JPEG have no boundary the scan knows.
+    if (zentro::isCompressedImageType(p.desc.imageType) &&
+        !zentro::isScannedImageType(p.desc.imageType)) {
         ZE_ERRORLOGF(CAMERA_ERROR, "Compressed recordings cannot be played, `%s`", p.path.c_str());
         return false;
     }
@@ -746,6 +833,7 @@ ze_camera_t *openCamera(const char *path)
         closeCamera(camera);
         return nullptr;
     }
+    zentro::restoreRecordedSensor(camera, record->path, zentro::rawDescriptionPath(record->path));
     return camera;
 }
 

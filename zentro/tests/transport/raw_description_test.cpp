@@ -96,6 +96,72 @@ TEST(RawDescription, HostileValuesAreRefusedWithAReason)
     EXPECT_NE(refusal("Frames = 1 " + std::string(300, 'x')).find("longer"), std::string::npos);
 }
 
+zentro::RawRecordedSensor recordedSensor(const std::string &text)
+{
+    zentro::RawRecordedSensor recorded;
+    std::string error;
+    EXPECT_TRUE(zentro::parseRawRecordedSensor(text, recorded, error)) << error;
+    return recorded;
+}
+
+TEST(RawRecordedSensor, FileNamesRunToTheEndOfTheirLineInTheHeaderOnly)
+{
+    const zentro::RawRecordedSensor r =
+        recordedSensor("//\tFilename = C:\\sensors\\zx 0201.sdat  \r\n"
+                       "//\tAttached Filename = far/zxp310.sdat\n"
+                       "Filename\nnext.sdat\n"
+                       "Filename =\n"
+                       "[Section]\nFilename = late.sdat\n");
+    ASSERT_EQ(r.files.size(), 2u);
+    EXPECT_EQ(r.files[0].name, "C:\\sensors\\zx 0201.sdat");
+    EXPECT_FALSE(r.files[0].attached);
+    EXPECT_EQ(r.files[1].name, "far/zxp310.sdat");
+    EXPECT_TRUE(r.files[1].attached);
+    // FuseID: ends the part that may name files, "Windows" does not.
+    EXPECT_EQ(recordedSensor("Windows 10\nFilename = a.sdat\n").files.size(), 1u);
+    EXPECT_TRUE(recordedSensor("FuseID: 12\nFilename = a.sdat\n").files.empty());
+}
+
+TEST(RawRecordedSensor, ValuesAreTheLastNumberBeforeTheNamedComment)
+{
+    const zentro::RawRecordedSensor r =
+        recordedSensor("Frames = 1\n[Registers]\n"
+                       "REG= 0x3012, 0x0100 // COARSE_INTEGRATION_TIME\n"
+                       "reg=0x3000,0X1a2B //GAIN\n"
+                       "VAR8= 0x18, 0x02, 7 // AE_MODE\n"
+                       "VAR32= 0x10, 0xFFFFFFFF, // WIDE\n"
+                       "REG= 0, 0x31BE, 0x10\n"
+                       "// NOT_A_VALUE\n");
+    ASSERT_EQ(r.values.size(), 4u);
+    EXPECT_EQ(r.values[0].name, "COARSE_INTEGRATION_TIME");
+    EXPECT_EQ(r.values[0].value, 0x0100u);
+    EXPECT_EQ(r.values[0].line, 3u);
+    EXPECT_EQ(r.values[1].name, "GAIN");
+    EXPECT_EQ(r.values[1].value, 0x1A2Bu);
+    EXPECT_EQ(r.values[2].value, 7u);
+    EXPECT_EQ(r.values[3].value, 0xFFFFFFFFu);
+    EXPECT_TRUE(r.problems.empty());
+}
+
+TEST(RawRecordedSensor, MalformedValuesAreReportedAndNeverCarriedToAnotherLine)
+{
+    const zentro::RawRecordedSensor r = recordedSensor("REG= 0x3000, 0xZZ // GAIN\n"
+                                                       "REG= 0x3002, 0x100000000 // MODE\n"
+                                                       "REG= // EMPTY\n"
+                                                       "REG= 0x3004, 0x0005\n"
+                                                       "// STOLEN\n");
+    EXPECT_TRUE(r.values.empty());
+    EXPECT_EQ(r.problems, (std::vector<std::string>{
+                              "Line 1: `0xZZ` is not a value for `GAIN`",
+                              "Line 2: `0x100000000` is not a value for `MODE`",
+                              "Line 3: no value for `EMPTY`",
+                          }));
+    zentro::RawRecordedSensor out;
+    std::string error;
+    EXPECT_FALSE(zentro::parseRawRecordedSensor("REG= " + std::string(300, '1'), out, error));
+    EXPECT_NE(error.find("longer"), std::string::npos);
+}
+
 TEST(RawDescription, DescriptionPathReplacesTheExtension)
 {
     EXPECT_EQ(zentro::rawDescriptionPath("/a.b/rec.raw"), "/a.b/rec_info.txt");

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "raw_test_support.h"
 #include "support/test_support.h"
 #include "zentro.h"
 
 namespace {
 
+using zentro::test::RawCameras;
 using zentro::test::TempDir;
 using zentro::test::writeFile;
 
@@ -47,22 +49,6 @@ std::string writeRecording(const TempDir &dir, const std::string &info = descrip
     writeFile(dir.file("rec_info.txt"), info);
     return path;
 }
-
-class RawCameras
-{
-public:
-    explicit RawCameras(const std::string &path)
-    {
-        result = ze_OpenCameras2(opened, &count, path.c_str(), ZE_TRANSPORT_RAW, "");
-    }
-    ~RawCameras() { ze_CloseCameras2(opened, count); }
-    RawCameras(const RawCameras &) = delete;
-    RawCameras &operator=(const RawCameras &) = delete;
-
-    ze_camera_t *opened[ZE_MAX_CAMERAS] = {};
-    int count = 0;
-    int result = 0;
-};
 
 class RawCamera : public testing::Test
 {
