@@ -94,8 +94,8 @@ GlobalOptions parseGlobalOptions(int argc, char **argv)
             options.args.push_back(arg);
         }
     }
-    const int cameraOptions = !options.board.empty() + !options.nullFile.empty() +
-                              !options.recording.empty();
+    const int cameraOptions =
+        !options.board.empty() + !options.nullFile.empty() + !options.recording.empty();
     if (cameraOptions > 1)
         usageError("choose one camera: --board, --null or --recording");
     return options;
@@ -166,11 +166,12 @@ uint32_t parseUnsigned(const std::string &text, const std::string &what, uint64_
 {
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const std::string digits = hex ? text.substr(2) : text;
-    const bool valid = !digits.empty() && digits.find_first_not_of(hex ? "0123456789abcdefABCDEF"
-                                                                       : "0123456789") ==
-                                              std::string::npos;
+    const bool valid = !digits.empty() &&
+                       digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") ==
+                           std::string::npos;
     errno = 0;
-    const unsigned long long number = valid ? std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10) : 0;
+    const unsigned long long number =
+        valid ? std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10) : 0;
     if (!valid || errno == ERANGE || number > limit)
         usageError(what + " must be a number from 0 to " + std::to_string(limit) + ", not '" +
                    text + "'");

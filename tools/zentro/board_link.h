@@ -11,9 +11,9 @@
 namespace zcli {
 
 struct CommandStatus {
-    int exitCode = 0;     // the command's exit status on the board
-    int signal = 0;       // the signal that ended it, 0 when it exited
-    bool started = true;  // false when the board could not start a shell
+    int exitCode = 0;    // the command's exit status on the board
+    int signal = 0;      // the signal that ended it, 0 when it exited
+    bool started = true; // false when the board could not start a shell
 };
 
 struct VersionEntry {

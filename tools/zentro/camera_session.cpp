@@ -58,8 +58,7 @@ std::unique_ptr<CameraSession> CameraSession::open(const GlobalOptions &options)
     return session;
 }
 
-void CameraSession::openWith(uint32_t transport, const std::string &path,
-                             const std::string &plugin)
+void CameraSession::openWith(uint32_t transport, const std::string &path, const std::string &plugin)
 {
     ze_camera_t *cameras[ZE_MAX_CAMERAS] = {};
     int count = 0;

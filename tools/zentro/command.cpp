@@ -13,9 +13,8 @@ CameraSession &Invocation::session()
 std::span<const Command *const> allCommands()
 {
     static const Command *const commands[] = {
-        &infoCommand, &regsCommand,   &getCommand,      &setCommand,
-        &presetCommand, &modeCommand, &grabCommand,     &uploadCommand,
-        &downloadCommand, &runCommand, &versionsCommand,
+        &infoCommand, &regsCommand,   &getCommand,      &setCommand, &presetCommand,   &modeCommand,
+        &grabCommand, &uploadCommand, &downloadCommand, &runCommand, &versionsCommand,
     };
     return commands;
 }

@@ -39,7 +39,8 @@ void makeFolder(const std::string &folder)
 {
     if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
         operationFailed("cannot create the folder " + folder + ": " + std::strerror(errno));
-    struct stat info {};
+    struct stat info {
+    };
     if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
         operationFailed(folder + " is not a folder");
 }
@@ -71,8 +72,7 @@ struct GrabbedFrame {
 GrabbedFrame grabOne(CameraSession &session, std::vector<uint8_t> &buffer, uint32_t index)
 {
     ze_camera_t *camera = session.camera();
-    const int result =
-        ze_grabFrame(camera, buffer.data(), static_cast<uint32_t>(buffer.size()));
+    const int result = ze_grabFrame(camera, buffer.data(), static_cast<uint32_t>(buffer.size()));
     if (result != CAMERA_SUCCESS)
         operationFailed(describeFailure("grab " + std::to_string(index) + " failed", result));
     ze_frame_info_t info{};

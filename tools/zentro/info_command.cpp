@@ -9,9 +9,10 @@ namespace {
 
 // Modes a sensor engineer looks at first; those the camera cannot answer are left out.
 constexpr uint32_t kShownModes[] = {
-    ZE_REG_ADDR_SIZE,    ZE_REG_DATA_SIZE,     ZE_USE_REG_CACHE, ZE_BITS_PER_CLOCK,
-    ZE_CLOCKS_PER_PIXEL, ZE_SENSOR_POWER,      ZE_SENSOR_RESET,  ZE_HW_FRAME_TIME,
-    ZE_RX_TYPE,          ZE_RX_LANES,          ZE_RX_BIT_DEPTH,  ZE_OUTPUT_CLOCK_FREQ,
+    ZE_REG_ADDR_SIZE,     ZE_REG_DATA_SIZE,       ZE_USE_REG_CACHE,
+    ZE_BITS_PER_CLOCK,    ZE_CLOCKS_PER_PIXEL,    ZE_SENSOR_POWER,
+    ZE_SENSOR_RESET,      ZE_HW_FRAME_TIME,       ZE_RX_TYPE,
+    ZE_RX_LANES,          ZE_RX_BIT_DEPTH,        ZE_OUTPUT_CLOCK_FREQ,
     ZE_GRABFRAME_TIMEOUT, ZE_SIMUL_REG_FRAMEGRAB,
 };
 

@@ -25,13 +25,15 @@ constexpr const char *kPluginFile = "libqrbtransport.so";
 
 bool isFile(const std::string &path)
 {
-    struct stat info {};
+    struct stat info {
+    };
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool isDirectory(const std::string &path)
 {
-    struct stat info {};
+    struct stat info {
+    };
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 

@@ -30,7 +30,8 @@ public:
     JsonWriter &null();
 
     // key(name).value(v) in one call.
-    template <class T> JsonWriter &field(std::string_view name, const T &v)
+    template <class T>
+    JsonWriter &field(std::string_view name, const T &v)
     {
         key(name);
         return value(v);

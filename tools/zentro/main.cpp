@@ -37,10 +37,12 @@ int runInvocation(const GlobalOptions &global)
         std::printf("zentro %s\n", ZENTRO_CLI_VERSION);
         return kExitSuccess;
     }
-    if (global.help || global.command.empty()) {
-        std::fputs(generalHelp().c_str(), global.help ? stdout : stderr);
-        return global.help ? kExitSuccess : kExitUsage;
+    if (global.help) {
+        std::fputs(generalHelp().c_str(), stdout);
+        return kExitSuccess;
     }
+    if (global.command.empty())
+        usageError("no command given (zentro --help lists them)");
     const Command *command = findCommand(global.command);
     if (!command)
         usageError("unknown command " + global.command + " (zentro --help lists them)");

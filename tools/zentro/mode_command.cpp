@@ -70,13 +70,14 @@ void runMode(Invocation &invocation)
         const uint32_t value = parseUnsigned(operands[1], "the mode's value", 0xFFFFFFFFu);
         const int result = ze_setMode(camera, mode, value);
         if (result != CAMERA_SUCCESS)
-            operationFailed(describeFailure(std::string("cannot set ") + ze_GetModeName(mode),
-                                            result));
+            operationFailed(
+                describeFailure(std::string("cannot set ") + ze_GetModeName(mode), result));
     }
     uint32_t value = 0;
     const int result = ze_getMode(camera, mode, &value);
     if (result != CAMERA_SUCCESS)
-        operationFailed(describeFailure(std::string("cannot read ") + ze_GetModeName(mode), result));
+        operationFailed(
+            describeFailure(std::string("cannot read ") + ze_GetModeName(mode), result));
     report(invocation, mode, value);
 }
 

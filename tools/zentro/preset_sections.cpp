@@ -35,9 +35,8 @@ std::vector<PresetSection> readPresetSections(const std::string &path)
             continue;
         PresetSection section;
         section.name = trimmed(text.substr(1, close - 1));
-        section.hidden =
-            ::strncasecmp(section.name.c_str(), kHiddenPrefix, std::char_traits<char>::length(
-                                                                   kHiddenPrefix)) == 0;
+        section.hidden = ::strncasecmp(section.name.c_str(), kHiddenPrefix,
+                                       std::char_traits<char>::length(kHiddenPrefix)) == 0;
         sections.push_back(section);
     }
     return sections;

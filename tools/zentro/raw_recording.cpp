@@ -55,7 +55,8 @@ void RawRecording::append(const uint8_t *frame, size_t size)
 void RawRecording::finish()
 {
     AtomicFile info(infoPath(raw_.path()));
-    const std::string text = description_ + "//\tFrames         = " + std::to_string(frames_) + "\n";
+    const std::string text =
+        description_ + "//\tFrames         = " + std::to_string(frames_) + "\n";
     info.write(text.data(), text.size());
     // The frames first: a description never names frames that are not there.
     raw_.commit();

@@ -9,8 +9,7 @@
 namespace zcli {
 namespace {
 
-void report(Invocation &invocation, const RegisterTarget &target, uint32_t value,
-            const char *verb)
+void report(Invocation &invocation, const RegisterTarget &target, uint32_t value, const char *verb)
 {
     const ValueFormat format = target.format();
     const std::string text = valueText(format, value);
@@ -35,8 +34,7 @@ void report(Invocation &invocation, const RegisterTarget &target, uint32_t value
 uint32_t readTarget(ze_camera_t *camera, const RegisterTarget &target)
 {
     uint32_t value = 0;
-    const int result =
-        ze_ReadSensorRegStr(camera, target.reg->name, target.bitfieldName(), &value);
+    const int result = ze_ReadSensorRegStr(camera, target.reg->name, target.bitfieldName(), &value);
     if (result != CAMERA_SUCCESS)
         operationFailed(describeFailure("cannot read " + target.name(), result));
     return value;
@@ -63,8 +61,8 @@ void runSet(Invocation &invocation)
     session.sensor();
     const RegisterTarget target =
         findRegisterTarget(session.camera(), assignment.substr(0, equals));
-    const uint32_t value = parseValue(target.format(), assignment.substr(equals + 1),
-                                      target.name());
+    const uint32_t value =
+        parseValue(target.format(), assignment.substr(equals + 1), target.name());
     if (target.access() == ZE_ACCESS_RO)
         operationFailed(target.name() + " is read-only");
     const int result =

@@ -16,8 +16,8 @@ size_t blockReads = 0;
 struct Run {
     uint32_t spaceId = 0;
     uint32_t start = 0;
-    uint32_t count = 0;           // units
-    std::vector<size_t> members;  // indexes into the caller's list
+    uint32_t count = 0;          // units
+    std::vector<size_t> members; // indexes into the caller's list
 };
 
 uint32_t spanOf(const ze_reg_t *reg)
@@ -83,8 +83,8 @@ void readRun(ze_camera_t *camera, const Run &run, const std::vector<ze_reg_t *> 
     const uint32_t step = std::max(ze_GetSensorAddrIncrement(camera, ZE_SPACE_REG), 1u);
     std::vector<uint32_t> units(run.count, 0);
     ++blockReads;
-    const int result = ze_readSensorRegisters(camera, run.spaceId, run.start, run.count,
-                                              units.data());
+    const int result =
+        ze_readSensorRegisters(camera, run.spaceId, run.start, run.count, units.data());
     for (const size_t index : run.members) {
         ze_reg_t *reg = regs[index];
         if (result != CAMERA_SUCCESS) {

@@ -17,7 +17,8 @@ struct RegisterReading {
 // the sensor's own address spaces go in runs of consecutive addresses through the block read
 // of the camera, one request per run; the others, and the members of a run that failed, are
 // read one at a time. Results are in the order of @regs.
-std::vector<RegisterReading> readRegisters(ze_camera_t *camera, const std::vector<ze_reg_t *> &regs);
+std::vector<RegisterReading> readRegisters(ze_camera_t *camera,
+                                           const std::vector<ze_reg_t *> &regs);
 
 // How many block reads the last readRegisters made (for the benchmark and the tests).
 size_t lastBlockReadCount();

@@ -76,7 +76,8 @@ void writeJson(JsonWriter &out, const std::vector<ze_reg_t *> &regs,
             .field("dataType", dataTypeName(format))
             .field("mask", format.mask);
         if (read) {
-            out.field("value", readings[i].value).field("text", valueText(format, readings[i].value));
+            out.field("value", readings[i].value)
+                .field("text", valueText(format, readings[i].value));
         } else {
             out.key("value").null().field("error", ze_getErrorMessage(readings[i].result));
         }

@@ -164,7 +164,8 @@ uint32_t parseValue(const ValueFormat &format, const std::string &text, const st
     if (format.dataType > ZE_DATATYPE_FLOAT16)
         refuse(name, text, "its data type is unknown");
     uint32_t raw = 0;
-    const bool prefixedHex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const bool prefixedHex =
+        text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     if (prefixedHex) {
         raw = parseHexDigits(text.substr(2), format, name, text);
     } else if (format.dataType == ZE_DATATYPE_HEX) {
