@@ -84,7 +84,7 @@ const Command getCommand = {
     "Reads the register NAME, or its bitfield BITFIELD (shifted down to bit 0), and prints\n"
     "the value in the register's data type and in hexadecimal.\n"
     "\n"
-    "Example: zentro --null sensor.sdat get READ_MODE.HORIZ_MIRROR\n",
+    "Example: zentro --null sensor.sdat get READOUT_MODE.HORIZ_MIRROR\n",
     {},
     1,
     1,
