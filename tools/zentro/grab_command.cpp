@@ -8,6 +8,7 @@
 #include "cli_error.h"
 #include "command.h"
 #include "image_writers.h"
+#include "interruption.h"
 #include "library_log.h"
 
 namespace zcli {
@@ -136,7 +137,16 @@ void runGrab(Invocation &invocation)
     if (invocation.json())
         invocation.document().beginObject().key("frames").beginArray();
     for (uint32_t index = 0; index < count; ++index) {
-        const GrabbedFrame frame = grabOne(session, buffer, index);
+        GrabbedFrame frame;
+        try {
+            stopIfInterrupted("grab");
+            frame = grabOne(session, buffer, index);
+        } catch (const CliError &) {
+            // The frames recorded so far stay usable: the recording is described and kept.
+            if (recording && recording->frames() > 0)
+                recording->finish();
+            throw;
+        }
         std::string file = rawPath;
         if (format == Format::Raw) {
             recording->append(buffer.data(), frame.bytes);

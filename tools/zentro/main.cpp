@@ -9,6 +9,7 @@
 #include "cli_error.h"
 #include "command.h"
 #include "help_text.h"
+#include "interruption.h"
 #include "library_log.h"
 
 namespace {
@@ -78,6 +79,7 @@ int main(int argc, char **argv)
         const GlobalOptions global = parseGlobalOptions(argc, argv);
         json = global.json;
         captureLibraryLog();
+        installInterruptionHandlers();
         return runInvocation(global);
     } catch (const CliError &error) {
         return reportError(json, error.status(), error.what());
