@@ -60,31 +60,39 @@ void JsonWriter::raw(std::string_view text)
     text_ += text;
 }
 
+void JsonWriter::open(char bracket)
+{
+    raw(std::string_view(&bracket, 1));
+    hasElement_.push_back(false);
+}
+
+void JsonWriter::close(char bracket)
+{
+    hasElement_.pop_back();
+    text_ += bracket;
+}
+
 JsonWriter &JsonWriter::beginObject()
 {
-    raw("{");
-    hasElement_.push_back(false);
+    open('{');
     return *this;
 }
 
 JsonWriter &JsonWriter::endObject()
 {
-    hasElement_.pop_back();
-    text_ += '}';
+    close('}');
     return *this;
 }
 
 JsonWriter &JsonWriter::beginArray()
 {
-    raw("[");
-    hasElement_.push_back(false);
+    open('[');
     return *this;
 }
 
 JsonWriter &JsonWriter::endArray()
 {
-    hasElement_.pop_back();
-    text_ += ']';
+    close(']');
     return *this;
 }
 

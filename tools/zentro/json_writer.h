@@ -42,6 +42,8 @@ public:
 private:
     void separate();
     void raw(std::string_view text);
+    void open(char bracket);
+    void close(char bracket);
 
     std::string text_;
     // Per open container: whether it already holds an element.

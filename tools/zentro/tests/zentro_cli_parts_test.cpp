@@ -104,25 +104,27 @@ TEST(CommandArgs, UnsignedNumbersAreWholeAndBounded)
 
 TEST(ValueText, ReadsEachDataTypeAsTheLibraryStoresIt)
 {
-    const ValueFormat hex{ZE_DATATYPE_HEX, 0xFFFF};
-    EXPECT_EQ(parseValue(hex, "10", "R"), 0x10u); // hex registers take hex digits
-    EXPECT_EQ(parseValue(hex, "0xBEEF", "R"), 0xBEEFu);
-    const ValueFormat plain{ZE_DATATYPE_UNSIGNED, 0xFF};
-    EXPECT_EQ(parseValue(plain, "10", "R"), 10u);
-    EXPECT_EQ(parseValue(plain, "0x10", "R"), 16u);
-    const ValueFormat twos{ZE_DATATYPE_SIGNED, 0xFF};
-    EXPECT_EQ(parseValue(twos, "-1", "R"), 0xFFu);
-    EXPECT_EQ(parseValue(twos, "-128", "R"), 0x80u);
-    const ValueFormat signMagnitude{ZE_DATATYPE_SIGNMAG, 0xFFFF};
-    EXPECT_EQ(parseValue(signMagnitude, "-5", "R"), 0x8005u);
-    const ValueFormat ufixed3{ZE_DATATYPE_UFIXED1 + 2, 0xFFFF};
-    EXPECT_EQ(parseValue(ufixed3, "1.5", "R"), 12u);
-    const ValueFormat half{ZE_DATATYPE_FLOAT16, 0xFFFF};
-    EXPECT_EQ(parseValue(half, "1.0", "R"), 0x0010u);
-    EXPECT_EQ(parseValue(half, "-2", "R"), 0x8011u);
-    const ValueFormat single{ZE_DATATYPE_FLOAT, 0xFFFFFFFF};
-    EXPECT_EQ(parseValue(single, "1", "R"), 0x3F800000u);
-    EXPECT_EQ(valueText(single, 0x3F800000u), "1.0");
+    struct Case {
+        ValueFormat format;
+        const char *text;
+        uint32_t raw;
+    };
+    const Case cases[] = {
+        {{ZE_DATATYPE_HEX, 0xFFFF}, "10", 0x10}, // hex registers take hex digits
+        {{ZE_DATATYPE_HEX, 0xFFFF}, "0xBEEF", 0xBEEF},
+        {{ZE_DATATYPE_UNSIGNED, 0xFF}, "10", 10},
+        {{ZE_DATATYPE_UNSIGNED, 0xFF}, "0x10", 16},
+        {{ZE_DATATYPE_SIGNED, 0xFF}, "-1", 0xFF},
+        {{ZE_DATATYPE_SIGNED, 0xFF}, "-128", 0x80},
+        {{ZE_DATATYPE_SIGNMAG, 0xFFFF}, "-5", 0x8005},
+        {{ZE_DATATYPE_UFIXED1 + 2, 0xFFFF}, "1.5", 12},
+        {{ZE_DATATYPE_FLOAT16, 0xFFFF}, "1.0", 0x0010},
+        {{ZE_DATATYPE_FLOAT16, 0xFFFF}, "-2", 0x8011},
+        {{ZE_DATATYPE_FLOAT, 0xFFFFFFFF}, "1", 0x3F800000},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(parseValue(c.format, c.text, "R"), c.raw) << c.text;
+    EXPECT_EQ(valueText({ZE_DATATYPE_FLOAT, 0xFFFFFFFF}, 0x3F800000u), "1.0");
 }
 
 TEST(ValueText, RefusesWhatTheTypeOrWidthCannotHold)
