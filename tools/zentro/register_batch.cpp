@@ -25,21 +25,26 @@ uint32_t spanOf(const ze_reg_t *reg)
     return std::max(reg->span, 1u);
 }
 
-bool readableInRuns(ze_camera_t *camera, const ze_reg_t *reg)
+bool readableInRuns(const ze_reg_t *reg)
 {
     const bool plainSpace = !reg->addrSpace || reg->addrSpace->type == ZE_SPACE_REG;
-    // Sensors that map MCU variables into the register space read those through the MCU path.
-    return plainSpace && reg->access != ZE_ACCESS_WO && spanOf(reg) <= kMaxSpan &&
-           ze_McuDirectStyle(camera) == ZE_MCU_STYLE_NONE;
+    return plainSpace && reg->access != ZE_ACCESS_WO && spanOf(reg) <= kMaxSpan;
 }
 
-std::vector<Run> planRuns(ze_camera_t *camera, const std::vector<ze_reg_t *> &regs,
+// Asked once per listing: on a remote camera each question may cost a request.
+uint32_t addressStep(ze_camera_t *camera)
+{
+    return std::max(ze_GetSensorAddrIncrement(camera, ZE_SPACE_REG), 1u);
+}
+
+std::vector<Run> planRuns(ze_camera_t *camera, const std::vector<ze_reg_t *> &regs, uint32_t step,
                           std::vector<size_t> &singles)
 {
-    const uint32_t step = std::max(ze_GetSensorAddrIncrement(camera, ZE_SPACE_REG), 1u);
+    // Sensors that map MCU variables into the register space read those through the MCU path.
+    const bool plainSensor = ze_McuDirectStyle(camera) == ZE_MCU_STYLE_NONE;
     std::vector<size_t> order;
     for (size_t i = 0; i < regs.size(); ++i) {
-        if (readableInRuns(camera, regs[i]))
+        if (plainSensor && readableInRuns(regs[i]))
             order.push_back(i);
         else if (regs[i]->access != ZE_ACCESS_WO)
             singles.push_back(i);
@@ -76,11 +81,10 @@ void readOne(ze_camera_t *camera, ze_reg_t *reg, RegisterReading &reading)
     reading.result = ze_ReadSensorReg(camera, reg, &reading.value);
 }
 
-void readRun(ze_camera_t *camera, const Run &run, const std::vector<ze_reg_t *> &regs,
-             std::vector<RegisterReading> &readings)
+void readRun(ze_camera_t *camera, const Run &run, uint32_t step,
+             const std::vector<ze_reg_t *> &regs, std::vector<RegisterReading> &readings)
 {
     const ze_sensor_t *sensor = camera->sensor;
-    const uint32_t step = std::max(ze_GetSensorAddrIncrement(camera, ZE_SPACE_REG), 1u);
     std::vector<uint32_t> units(run.count, 0);
     ++blockReads;
     const int result =
@@ -108,8 +112,9 @@ std::vector<RegisterReading> readRegisters(ze_camera_t *camera, const std::vecto
         if (regs[i]->access == ZE_ACCESS_WO)
             readings[i].result = CAMERA_NOT_SUPPORTED;
     std::vector<size_t> singles;
-    for (const Run &run : planRuns(camera, regs, singles))
-        readRun(camera, run, regs, readings);
+    const uint32_t step = addressStep(camera);
+    for (const Run &run : planRuns(camera, regs, step, singles))
+        readRun(camera, run, step, regs, readings);
     for (const size_t index : singles)
         readOne(camera, regs[index], readings[index]);
     return readings;
