@@ -94,7 +94,7 @@ void runRun(Invocation &invocation)
         std::printf("%s: exit status %d\n", commandLine.c_str(), status.exitCode);
     }
     if (status.exitCode != 0 || status.signal != 0)
-        throw CliError(kExitFailed, "the command failed on the board");
+        invocation.setExitStatus(kExitFailed);
 }
 
 void runVersions(Invocation &invocation)

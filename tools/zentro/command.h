@@ -28,12 +28,17 @@ public:
     JsonWriter &document() { return document_; }
     // Opens the camera on first use.
     CameraSession &session();
+    // A command whose output is complete but whose outcome is a failure (a command run on the
+    // board that failed) ends with this status instead of 0.
+    void setExitStatus(int status) { exitStatus_ = status; }
+    int exitStatus() const { return exitStatus_; }
 
 private:
     const GlobalOptions &global_;
     ParsedArgs args_;
     JsonWriter document_;
     std::unique_ptr<CameraSession> session_;
+    int exitStatus_ = 0;
 };
 
 struct Command {

@@ -56,7 +56,7 @@ int runInvocation(const GlobalOptions &global)
     command->run(invocation);
     if (global.json)
         std::printf("%s\n", invocation.document().text().c_str());
-    return kExitSuccess;
+    return invocation.exitStatus();
 }
 
 int reportError(bool json, ExitStatus status, const std::string &message)
