@@ -70,17 +70,50 @@ struct GrabbedFrame {
     uint32_t bytes = 0;
 };
 
-GrabbedFrame grabOne(CameraSession &session, std::vector<uint8_t> &buffer, uint32_t index)
+int tryGrab(CameraSession &session, std::vector<uint8_t> &buffer, GrabbedFrame &frame)
 {
     ze_camera_t *camera = session.camera();
     const int result = ze_grabFrame(camera, buffer.data(), static_cast<uint32_t>(buffer.size()));
     if (result != CAMERA_SUCCESS)
-        operationFailed(describeFailure("grab " + std::to_string(index) + " failed", result));
+        return result;
     ze_frame_info_t info{};
     ze_getFrameData(camera, &info);
     const uint32_t returned = info.bytesReturned ? info.bytesReturned : info.imageBytesReturned;
-    return {frameNumber(session, info),
-            std::min<uint32_t>(returned, static_cast<uint32_t>(buffer.size()))};
+    frame = {frameNumber(session, info),
+             std::min<uint32_t>(returned, static_cast<uint32_t>(buffer.size()))};
+    return CAMERA_SUCCESS;
+}
+
+GrabbedFrame grabOne(CameraSession &session, std::vector<uint8_t> &buffer, uint32_t index)
+{
+    GrabbedFrame frame;
+    if (const int result = tryGrab(session, buffer, frame); result != CAMERA_SUCCESS)
+        operationFailed(describeFailure("grab " + std::to_string(index) + " failed", result));
+    return frame;
+}
+
+// A board's camera starts streaming only after its sensor has been through a reset, which
+// also restores the sensor's register defaults. A first grab that finds no stream starts it
+// that way, once, and says so.
+GrabbedFrame grabFirst(CameraSession &session, std::vector<uint8_t> &buffer)
+{
+    if (session.source() != CameraSource::Board)
+        return grabOne(session, buffer, 0);
+    GrabbedFrame frame;
+    if (tryGrab(session, buffer, frame) == CAMERA_SUCCESS)
+        return frame;
+    takeLibraryLog();
+    std::fprintf(stderr, "zentro: the board's camera was not streaming: resetting its sensor "
+                         "(registers back to their defaults) to start the capture\n");
+    ze_camera_t *camera = session.camera();
+    int result = ze_setMode(camera, ZE_SENSOR_RESET, 1);
+    if (result == CAMERA_SUCCESS)
+        result = ze_setMode(camera, ZE_SENSOR_RESET, 0);
+    if (result == CAMERA_SUCCESS)
+        result = ze_startTransport(camera);
+    if (result != CAMERA_SUCCESS)
+        operationFailed(describeFailure("cannot start the capture of the board", result));
+    return grabOne(session, buffer, 0);
 }
 
 FrameImage imageOf(const ze_sensor_t &sensor, const std::vector<uint8_t> &buffer, uint32_t bytes)
@@ -140,7 +173,7 @@ void runGrab(Invocation &invocation)
         GrabbedFrame frame;
         try {
             stopIfInterrupted("grab");
-            frame = grabOne(session, buffer, index);
+            frame = index == 0 ? grabFirst(session, buffer) : grabOne(session, buffer, index);
         } catch (const CliError &) {
             // The frames recorded so far stay usable: the recording is described and kept.
             if (recording && recording->frames() > 0)

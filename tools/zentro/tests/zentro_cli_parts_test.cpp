@@ -1,6 +1,9 @@
 // The client's parts on their own: parsing, value conversions, JSON, block reads.
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -8,7 +11,9 @@
 
 #include "arguments.h"
 #include "cli_error.h"
+#include "atomic_file.h"
 #include "image_writers.h"
+#include "install_paths.h"
 #include "json_writer.h"
 #include "preset_sections.h"
 #include "register_batch.h"
@@ -168,6 +173,64 @@ TEST(RawRecording, DescriptionSitsBesideTheFrames)
 {
     EXPECT_EQ(RawRecording::infoPath("out/frames.raw"), "out/frames_info.txt");
     EXPECT_EQ(RawRecording::infoPath("a.b/frames"), "a.b/frames_info.txt");
+}
+
+// A fresh folder of the test's own, removed with everything in it.
+class TemporaryFolder
+{
+public:
+    TemporaryFolder()
+    {
+        char pattern[] = "/tmp/zentro_parts_XXXXXX";
+        path_ = ::mkdtemp(pattern) ? pattern : "";
+    }
+    ~TemporaryFolder() { std::filesystem::remove_all(path_); }
+    const std::string &path() const { return path_; }
+    std::vector<std::string> entries() const
+    {
+        std::vector<std::string> names;
+        for (const auto &entry : std::filesystem::directory_iterator(path_))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    std::string path_;
+};
+
+TEST(AtomicFile, AppearsOnlyWhenCommittedAndLeavesNothingOtherwise)
+{
+    TemporaryFolder folder;
+    const std::string target = folder.path() + "/image.png";
+    {
+        AtomicFile abandoned(target);
+        abandoned.write("half", 4);
+        EXPECT_EQ(folder.entries().size(), 1u); // only the temporary name
+    }
+    EXPECT_TRUE(folder.entries().empty());
+    std::ofstream(target) << "old";
+    {
+        AtomicFile file(target);
+        file.write("new contents", 12);
+        std::ifstream before(target);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(before), {}), "old");
+        file.commit();
+    }
+    std::ifstream after(target);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), "new contents");
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"image.png"});
+    EXPECT_EQ(statusOf([] { AtomicFile("/nonexistent/folder/x.png"); }), kExitFailed);
+}
+
+TEST(InstallPaths, ThePluginFolderOfTheEnvironmentComesFirst)
+{
+    TemporaryFolder folder;
+    std::ofstream(folder.path() + "/libqrbtransport.so") << "";
+    ::setenv("ZE_PLUGIN_DIR", folder.path().c_str(), 1);
+    EXPECT_EQ(findNetworkPlugin(), folder.path() + "/libqrbtransport.so");
+    ::unsetenv("ZE_PLUGIN_DIR");
+    EXPECT_NE(findNetworkPlugin(), folder.path() + "/libqrbtransport.so");
 }
 
 TEST(PresetSections, AreReadInFileOrderWithHiddenOnesMarked)
