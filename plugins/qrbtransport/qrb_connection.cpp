@@ -235,7 +235,9 @@ void Connection::receiveExactly(void *data, size_t size)
 {
     auto *into = static_cast<std::byte *>(data);
     const size_t buffered = std::min(size, pending_.size() - pendingStart_);
-    std::memcpy(into, pending_.data() + pendingStart_, buffered);
+    // An empty buffer has no data pointer to copy from, not even zero bytes.
+    if (buffered > 0)
+        std::memcpy(into, pending_.data() + pendingStart_, buffered);
     pendingStart_ += buffered;
     size_t got = buffered;
     while (got < size) {
