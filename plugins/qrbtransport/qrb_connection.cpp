@@ -234,12 +234,11 @@ size_t Connection::receiveSome(void *data, size_t size)
 void Connection::receiveExactly(void *data, size_t size)
 {
     auto *into = static_cast<std::byte *>(data);
-    const size_t buffered = std::min(size, pending_.size() - pendingStart_);
-    // An empty buffer has no data pointer to copy from, not even zero bytes.
-    if (buffered > 0)
-        std::memcpy(into, pending_.data() + pendingStart_, buffered);
-    pendingStart_ += buffered;
-    size_t got = buffered;
+    size_t got = std::min(size, pending_.size() - pendingStart_);
+    if (got > 0) {
+        std::memcpy(into, pending_.data() + pendingStart_, got);
+        pendingStart_ += got;
+    }
     while (got < size) {
         const size_t missing = size - got;
         if (missing >= kReceiveChunk) {

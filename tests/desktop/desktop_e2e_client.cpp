@@ -326,17 +326,19 @@ TEST_F(RemoteCamera, BlockReadIsOneRequest)
 
 TEST_F(RemoteCamera, ModesAndFrameSizesReachTheBoard)
 {
-    ASSERT_EQ(ze_setMode(camera_, ZE_SHIP_SPEED, 100), 0);
+    ASSERT_EQ(ze_setMode(camera_, ZE_RX_VCDT_DEMUX, 1), 0);
     uint32_t value = 0;
-    ASSERT_EQ(ze_getMode(camera_, ZE_SHIP_SPEED, &value), 0);
-    EXPECT_EQ(value, 100u);
+    ASSERT_EQ(ze_getMode(camera_, ZE_RX_VCDT_DEMUX, &value), 0);
+    EXPECT_EQ(value, 1u);
     // The board keeps the mode: another client sees it too.
     Client client = boardClient();
     uint32_t remote = 0;
-    ASSERT_EQ(client.getMode("camera0", ZE_SHIP_SPEED, remote), 0);
-    EXPECT_EQ(remote, 100u);
+    ASSERT_EQ(client.getMode("camera0", ZE_RX_VCDT_DEMUX, remote), 0);
+    EXPECT_EQ(remote, 1u);
     client.disconnect();
-    ASSERT_EQ(ze_setMode(camera_, ZE_SHIP_SPEED, 400), 0);
+    ASSERT_EQ(ze_setMode(camera_, ZE_RX_VCDT_DEMUX, 0), 0);
+    // Modes that steer only this side's library never reach the board.
+    EXPECT_TRUE(requestsOf([&] { ze_setMode(camera_, ZE_USE_REG_CACHE, 0); }).empty());
 
     ASSERT_EQ(ze_updateFrameSize(camera_, 640, 480, 0, 0), 0);
     EXPECT_EQ(camera_->sensor->imageWidth, 640u);

@@ -89,6 +89,8 @@ class DesktopTest(unittest.TestCase):
             timeout=CLIENT_TIMEOUT,
             check=False,
         )
+        if os.environ.get("QRB_E2E_VERBOSE"):
+            print(result.stdout + result.stderr, file=sys.stderr)
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
         self.assertNotIn("[  SKIPPED ]", result.stdout.split("[==========]")[-1])
         return result
