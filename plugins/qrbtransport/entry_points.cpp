@@ -163,19 +163,16 @@ QRB_EXPORT int OpenCameraDLL(ze_camera_t *camera, const char *sensorPath, int in
     }
 }
 
+// The board server owns its cameras for every client: a desktop session that ends leaves the
+// board's camera open and streaming, so what one session set (registers, presets, modes) is
+// still there for the next one, and a grab does not need the sensor reset that a fresh
+// stream start takes on the board.
 QRB_EXPORT int CloseCameraDLL(ze_camera_t *camera)
 {
-    std::unique_ptr<RemoteCamera> remote(remoteCamera(camera));
-    if (!remote)
-        return CAMERA_SUCCESS;
-    storeRemoteCamera(camera, nullptr);
-    try {
-        std::lock_guard lock(remote->mutex());
-        return remote->client().closeCameras({remote->device()});
-    } catch (const std::exception &) {
-        // A board that cannot be reached has nothing left to close for this desktop.
-        return CAMERA_SUCCESS;
-    }
+    const std::unique_ptr<RemoteCamera> remote(remoteCamera(camera));
+    if (remote)
+        storeRemoteCamera(camera, nullptr);
+    return CAMERA_SUCCESS;
 }
 
 QRB_EXPORT const char *GetDeviceNameDLL(ze_camera_t *camera)

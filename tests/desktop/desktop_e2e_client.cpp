@@ -363,16 +363,37 @@ TEST_F(RemoteCamera, GrabsFramesOfTheTestPattern)
     EXPECT_GT(frameNumber(frame), first);
 }
 
-// Runs last in its file: closing ends the board camera for every client.
-TEST(RemoteCameraClose, ClosingClosesTheBoardCamera)
+// The board's camera outlives a desktop session: its stream and what the session set are
+// still there for the next one.
+TEST(RemoteCameraClose, ClosingLeavesTheBoardCameraStreaming)
 {
-    OpenedCameras opened;
-    ASSERT_EQ(opened.result(), 0);
-    opened.close();
+    uint32_t firstNumber = 0;
+    {
+        OpenedCameras opened;
+        ASSERT_EQ(opened.result(), 0);
+        ze_camera_t *camera = opened.camera();
+        ASSERT_TRUE(startStreaming(camera));
+        std::vector<uint8_t> frame = frameBuffer(camera);
+        ASSERT_EQ(grab(camera, frame), 0);
+        firstNumber = frameNumber(frame);
+        ASSERT_EQ(ze_WriteSensorRegStr(camera, "COARSE_INTEGRATION_TIME", nullptr, 0x321), 0);
+    }
     Client client = boardClient();
     uint32_t value = 0;
-    // The command server answers 1 for a camera it does not have.
-    EXPECT_EQ(client.getMode("camera0", ZE_REG_ADDR_SIZE, value), 1);
+    EXPECT_EQ(client.getMode("camera0", ZE_REG_ADDR_SIZE, value), 0);
+    client.disconnect();
+
+    OpenedCameras again;
+    ASSERT_EQ(again.result(), 0);
+    ze_camera_t *camera = again.camera();
+    uint32_t integration = 0;
+    ASSERT_EQ(ze_ReadSensorRegStr(camera, "COARSE_INTEGRATION_TIME", nullptr, &integration), 0);
+    EXPECT_EQ(integration, 0x321u);
+    // No sensor reset and no start: the board is still streaming.
+    std::vector<uint8_t> frame = frameBuffer(camera);
+    ASSERT_EQ(grab(camera, frame), 0);
+    expectPatternFrame(camera, frame);
+    EXPECT_GT(frameNumber(frame), firstNumber);
 }
 
 // ---- A board that identified its sensor under a name this side does not know ----

@@ -198,6 +198,18 @@ class ZentroOnBoard(unittest.TestCase):
         pixels = zlib.decompress(b"".join(data for kind, data in chunks if kind == "IDAT"))
         self.assertEqual(len(pixels), HEIGHT * (1 + WIDTH * 2))
 
+    def test_the_boards_camera_keeps_streaming_and_its_settings_between_runs(self):
+        self.assertIn("resetting its sensor", self.zentro("grab", "-o", "first").stderr)
+        self.zentro("set", "COARSE_INTEGRATION_TIME=0x0456")
+        # No reset (it would put the sensor's registers back to their defaults): the second
+        # run grabs from the stream the first one started.
+        self.assertNotIn("resetting", self.zentro("grab", "-n", "2", "-o", "later").stderr)
+        self.assertEqual(self.zentro_json("get", "COARSE_INTEGRATION_TIME")["value"], 0x0456)
+        numbers = [int(line.split("frame ")[1].split(",")[0])
+                   for line in self.zentro("grab", "-n", "2", "-o", "last").stdout.splitlines()]
+        self.assertEqual(len(numbers), 2)
+        self.assertGreater(numbers[0], 1)
+
     def test_upload_and_download_copy_files_whole(self):
         source = os.path.join(self.work, "source.bin")
         with open(source, "wb") as stream:

@@ -79,7 +79,9 @@ CameraSession::~CameraSession()
 {
     if (!camera_)
         return;
-    if (started_)
+    // A board's stream outlives the session, as its camera does: the next command's grab
+    // then needs no sensor reset, which would undo what the user set in between.
+    if (started_ && source_ != CameraSource::Board)
         ze_stopTransport(camera_);
     ze_CloseCameras2(&camera_, 1);
 }
