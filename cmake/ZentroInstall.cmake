@@ -94,6 +94,14 @@ install(CODE "
 zentro_install_rpath(zentro_cli ${CMAKE_INSTALL_BINDIR})
 zentro_install_rpath(qrbtransport ${ZENTRO_INSTALL_PLUGINDIR})
 
+# What the packages hold, to build without the tests (scripts/package).
+add_custom_target(zentro_packaged)
+foreach(target zentro2 csitransport qrb_server v4l_capture qrb_eeprom qrbtransport zentro_cli)
+    if(TARGET ${target})
+        add_dependencies(zentro_packaged ${target})
+    endif()
+endforeach()
+
 include(${PROJECT_SOURCE_DIR}/packaging/ZentroPackages.cmake)
 
 if(BUILD_TESTING)
