@@ -3,6 +3,7 @@ option(ZENTRO_WERROR "Treat compiler warnings as errors" OFF)
 option(ZENTRO_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(ZENTRO_TSAN "Build with ThreadSanitizer" OFF)
 option(ZENTRO_FUZZ "Build the fuzz targets with libFuzzer (needs clang)" OFF)
+option(ZENTRO_BUILD_SERVER "Build the board server (needs Qt 5 for the target)" ON)
 
 add_compile_options(-Wall -Wextra)
 if(ZENTRO_WERROR)
@@ -41,3 +42,9 @@ set(ZENTRO_INSTALL_DATADIR "${CMAKE_INSTALL_DATADIR}/zentro")
 # Install components, one per package: runtime (libzentro2), dev (headers, pkg-config,
 # CMake package), board (server, board plug-in, tools, service unit), desktop (network
 # plug-in, command-line client).
+
+# Compiled-in source paths (debug information, __FILE__ in log lines) are relative to the
+# source tree, so installed binaries name neither the source nor the build folder. The build
+# folder's mapping is given last so that it wins when the build folder lies inside the source.
+add_compile_options("-ffile-prefix-map=${PROJECT_SOURCE_DIR}/="
+    "-ffile-prefix-map=${PROJECT_BINARY_DIR}/=")

@@ -3,9 +3,11 @@
 #include "transport/plugin_search.h"
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 
 #include "osal/handles.h"
+#include "osal/module_path.h"
 #include "zentro_config.h"
 #include "zentro_osal.h"
 
@@ -17,6 +19,8 @@ constexpr char kTransportSection[] = "TRANSPORT";
 constexpr char kDllNameKey[] = "DLL_NAME";
 constexpr char kNoPlugin[] = "DEFAULT";
 constexpr char kHomePlugins[] = "/Plugins";
+// Below the directory of the library file, as the install rules lay it out.
+constexpr char kInstalledPlugins[] = "zentro2/plugins";
 
 using UniqueFinder =
     std::unique_ptr<osal_find_t, zentro::Deleter<osal_find_t, osal_close_find_file>>;
@@ -55,6 +59,16 @@ std::string namedPlugin(const std::string &camFile)
     return value;
 }
 
+// The canonical form of @directory, or @directory itself when it cannot be resolved.
+std::string canonicalDirectory(const std::string &directory)
+{
+    std::string canonical(OSAL_MAX_PATH, '\0');
+    if (osal_fullpath(directory.c_str(), canonical.data(), canonical.size()) != 1)
+        return directory;
+    canonical.resize(canonical.find('\0'));
+    return canonical;
+}
+
 } // namespace
 
 namespace zentro {
@@ -86,6 +100,28 @@ std::vector<PluginCandidate> pluginsInDirectory(const std::string &directory)
 std::string homePluginDirectory()
 {
     return std::string(ze_Home()) + kHomePlugins;
+}
+
+std::string installedPluginDirectory()
+{
+    const std::string library = libraryFilePath();
+    const size_t separator = library.find_last_of('/');
+    if (separator == std::string::npos)
+        return {};
+    return joinPath(library.substr(0, separator), kInstalledPlugins);
+}
+
+std::vector<PluginCandidate> searchedDirectoryPlugins()
+{
+    const std::string home = homePluginDirectory();
+    std::vector<PluginCandidate> plugins = pluginsInDirectory(home);
+    const std::string installed = installedPluginDirectory();
+    if (installed.empty() || canonicalDirectory(installed) == canonicalDirectory(home))
+        return plugins;
+    std::vector<PluginCandidate> installedPlugins = pluginsInDirectory(installed);
+    plugins.insert(plugins.end(), std::make_move_iterator(installedPlugins.begin()),
+                   std::make_move_iterator(installedPlugins.end()));
+    return plugins;
 }
 
 } // namespace zentro

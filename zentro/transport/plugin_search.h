@@ -26,6 +26,14 @@ std::vector<PluginCandidate> pluginsInDirectory(const std::string &directory);
 // The directory of plug-ins below the library home: ze_Home() + "/Plugins".
 std::string homePluginDirectory();
 
+// The installed plug-in folder beside the library file: "<its directory>/zentro2/plugins";
+// empty when the loader cannot tell where the library lies.
+std::string installedPluginDirectory();
+
+// The plug-in files of the home's Plugins folder, then those of the installed plug-in folder
+// unless it is the same folder (a home's Plugins may link to it), so no plug-in loads twice.
+std::vector<PluginCandidate> searchedDirectoryPlugins();
+
 } // namespace zentro
 
 #endif // ZENTRO_TRANSPORT_PLUGIN_SEARCH_H

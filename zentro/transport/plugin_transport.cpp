@@ -89,9 +89,8 @@ int addCamerasOfEach(CameraSlots &slots, const std::vector<zentro::PluginCandida
 int searchPlugins(CameraSlots &slots, const char *sensorPath)
 {
     std::vector<zentro::PluginCandidate> plugins = zentro::describedPlugins();
-    const std::vector<zentro::PluginCandidate> homePlugins =
-        zentro::pluginsInDirectory(zentro::homePluginDirectory());
-    plugins.insert(plugins.end(), homePlugins.begin(), homePlugins.end());
+    const std::vector<zentro::PluginCandidate> folderPlugins = zentro::searchedDirectoryPlugins();
+    plugins.insert(plugins.end(), folderPlugins.begin(), folderPlugins.end());
     return addCamerasOfEach(slots, plugins, sensorPath);
 }
 
