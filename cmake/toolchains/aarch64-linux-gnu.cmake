@@ -2,7 +2,7 @@
 # (crossbuild-essential-arm64) and the arm64 development packages installed through
 # multiarch (dpkg --add-architecture arm64): their libraries lie in /usr/lib/aarch64-linux-gnu,
 # their headers in /usr/include. Programs built here run under qemu-aarch64-static (tests,
-# test discovery), pointed at the cross toolchain's loader and C library.
+# test discovery).
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 
@@ -25,7 +25,16 @@ set(CMAKE_IGNORE_PATH /usr/lib/x86_64-linux-gnu /lib/x86_64-linux-gnu
 set(ENV{PKG_CONFIG_LIBDIR} "/usr/lib/${ZENTRO_CROSS_TRIPLET}/pkgconfig:/usr/share/pkgconfig")
 set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
 
+# The emulated programs must use ONE C library: the loader and libc of the arm64 multiarch
+# packages (libc6:arm64, pulled in by the development packages) when they are installed,
+# else the cross toolchain's. The cross toolchain's loader with the multiarch libc (another
+# build of the same version) hangs the first thread or fork a program makes.
 find_program(ZENTRO_QEMU_AARCH64 qemu-aarch64-static)
 if(ZENTRO_QEMU_AARCH64)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${ZENTRO_QEMU_AARCH64} -L /usr/${ZENTRO_CROSS_TRIPLET})
+    if(EXISTS /lib/ld-linux-aarch64.so.1)
+        set(ZENTRO_QEMU_ROOT /)
+    else()
+        set(ZENTRO_QEMU_ROOT /usr/${ZENTRO_CROSS_TRIPLET})
+    endif()
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${ZENTRO_QEMU_AARCH64} -L ${ZENTRO_QEMU_ROOT})
 endif()
