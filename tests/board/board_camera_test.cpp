@@ -13,17 +13,22 @@
 
 #include <gtest/gtest.h>
 
+#include "board_camera.h"
 #include "sim_board.h"
 #include "zentro.h"
 
 namespace {
 
 using boardsim::testing::SimBoard;
+using zentro_tests::frameBuffer;
+using zentro_tests::frameNumber;
+using zentro_tests::grab;
+using zentro_tests::kPixelBytes;
+using zentro_tests::sampleAt;
+using zentro_tests::startStreaming;
 
 constexpr char kSourceDir[] = ZENTRO_SOURCE_DIR;
 constexpr char kPlugin[] = CSITRANSPORT_PLUGIN;
-constexpr uint32_t kPixelBytes = 2;
-constexpr unsigned kCounterSamples = 4;
 
 std::string sampleSensor(const std::string &name)
 {
@@ -44,62 +49,15 @@ public:
 };
 const auto *const kHome = ::testing::AddGlobalTestEnvironment(new SourceTreeHome);
 
-// The cameras of one ze_OpenCameras2 call through the board plug-in, closed at the end.
-class OpenedCameras
+// The cameras of one open through the board plug-in.
+class OpenedCameras : public zentro_tests::OpenedCameras
 {
 public:
     explicit OpenedCameras(const std::string &sensorData)
+        : zentro_tests::OpenedCameras(sensorData, kPlugin)
     {
-        result_ = ze_OpenCameras2(cameras_, &count_, sensorData.c_str(), ZE_TRANSPORT_DLL, kPlugin);
     }
-    ~OpenedCameras()
-    {
-        if (count_ > 0)
-            ze_CloseCameras2(cameras_, count_);
-    }
-    OpenedCameras(const OpenedCameras &) = delete;
-    OpenedCameras &operator=(const OpenedCameras &) = delete;
-
-    int result() const { return result_; }
-    int count() const { return count_; }
-    ze_camera_t *camera() const { return count_ > 0 ? cameras_[0] : nullptr; }
-
-private:
-    ze_camera_t *cameras_[ZE_MAX_CAMERAS] = {};
-    int count_ = 0;
-    int result_ = 0;
 };
-
-uint32_t sampleAt(const std::vector<uint8_t> &frame, size_t index)
-{
-    return frame[kPixelBytes * index] | frame[kPixelBytes * index + 1] << 8;
-}
-
-uint32_t frameNumber(const std::vector<uint8_t> &frame)
-{
-    uint32_t number = 0;
-    for (unsigned i = 0; i < kCounterSamples; ++i)
-        number |= (sampleAt(frame, i) & 0xFF) << (8 * i);
-    return number;
-}
-
-std::vector<uint8_t> frameBuffer(const ze_camera_t *camera)
-{
-    const ze_sensor_t *sensor = camera->sensor;
-    return std::vector<uint8_t>(size_t{sensor->imageWidth} * sensor->imageHeight * kPixelBytes);
-}
-
-int grab(ze_camera_t *camera, std::vector<uint8_t> &frame)
-{
-    return ze_grabFrame(camera, frame.data(), static_cast<uint32_t>(frame.size()));
-}
-
-// The board's camera streams once its sensor has been through a reset.
-bool startStreaming(ze_camera_t *camera)
-{
-    return ze_setMode(camera, ZE_SENSOR_RESET, 1) == 0 &&
-           ze_setMode(camera, ZE_SENSOR_RESET, 0) == 0 && ze_startTransport(camera) == 0;
-}
 
 struct SampleSensor {
     const char *file;

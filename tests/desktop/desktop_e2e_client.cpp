@@ -21,6 +21,7 @@
 
 #include <QCryptographicHash>
 
+#include "board_camera.h"
 #include "counting_proxy.h"
 #include "qrb_client.h"
 #include "zentro.h"
@@ -29,9 +30,14 @@ namespace {
 
 using zentro::qrb::BoardAddress;
 using zentro::qrb::Client;
+using zentro_tests::frameBuffer;
+using zentro_tests::frameNumber;
+using zentro_tests::grab;
+using zentro_tests::kCounterSamples;
+using zentro_tests::kPixelBytes;
+using zentro_tests::sampleAt;
+using zentro_tests::startStreaming;
 
-constexpr uint32_t kPixelBytes = 2;
-constexpr unsigned kCounterSamples = 4;
 constexpr uint32_t kPatternModulus = 1u << 12; // the default board's 12-bit samples
 constexpr const char *kBusAddress = "0x0010";  // ZX0201 at 7-bit 0x10
 constexpr uint32_t kCoreSpace = 0;
@@ -113,48 +119,6 @@ private:
     }
 };
 
-// The cameras of one ze_OpenCameras2 call through libqrbtransport, closed at the end.
-class OpenedCameras
-{
-public:
-    explicit OpenedCameras(const std::string &sensorPath = sensorData())
-    {
-        result_ = ze_OpenCameras2(cameras_, &count_, sensorPath.c_str(), ZE_TRANSPORT_DLL,
-                                  plugin().c_str());
-    }
-    ~OpenedCameras() { close(); }
-    OpenedCameras(const OpenedCameras &) = delete;
-    OpenedCameras &operator=(const OpenedCameras &) = delete;
-
-    void close()
-    {
-        if (count_ > 0)
-            ze_CloseCameras2(cameras_, count_);
-        count_ = 0;
-    }
-    int result() const { return result_; }
-    int count() const { return count_; }
-    ze_camera_t *camera() const { return count_ > 0 ? cameras_[0] : nullptr; }
-
-private:
-    ze_camera_t *cameras_[ZE_MAX_CAMERAS] = {};
-    int count_ = 0;
-    int result_ = 0;
-};
-
-uint32_t sampleAt(const std::vector<uint8_t> &frame, size_t index)
-{
-    return frame[kPixelBytes * index] | frame[kPixelBytes * index + 1] << 8;
-}
-
-uint32_t frameNumber(const std::vector<uint8_t> &frame)
-{
-    uint32_t number = 0;
-    for (unsigned i = 0; i < kCounterSamples; ++i)
-        number |= (sampleAt(frame, i) & 0xFF) << (8 * i);
-    return number;
-}
-
 // The first sample (in reading order) that differs from the board's test pattern for frame
 // @number, or -1: sample (x, y) is (x + 2y + n) mod 2^12, the first four samples of row 0 hold
 // the frame number's bytes.
@@ -176,16 +140,15 @@ long firstPatternMismatch(const std::vector<uint8_t> &frame, uint32_t width, uin
     return -1;
 }
 
-std::vector<uint8_t> frameBuffer(const ze_camera_t *camera)
+// The cameras of one open through libqrbtransport.
+class OpenedCameras : public zentro_tests::OpenedCameras
 {
-    const ze_sensor_t *sensor = camera->sensor;
-    return std::vector<uint8_t>(size_t{sensor->imageWidth} * sensor->imageHeight * kPixelBytes);
-}
-
-int grab(ze_camera_t *camera, std::vector<uint8_t> &frame)
-{
-    return ze_grabFrame(camera, frame.data(), static_cast<uint32_t>(frame.size()));
-}
+public:
+    explicit OpenedCameras(const std::string &sensorPath = sensorData())
+        : zentro_tests::OpenedCameras(sensorPath, plugin())
+    {
+    }
+};
 
 // A grabbed frame is the board's test pattern and carries the frame number it reports.
 void expectPatternFrame(ze_camera_t *camera, const std::vector<uint8_t> &frame)
@@ -197,13 +160,6 @@ void expectPatternFrame(ze_camera_t *camera, const std::vector<uint8_t> &frame)
     EXPECT_EQ(firstPatternMismatch(frame, camera->sensor->imageWidth, camera->sensor->imageHeight,
                                    frameNumber(frame)),
               -1);
-}
-
-// The board's camera streams once its sensor has been through a reset.
-bool startStreaming(ze_camera_t *camera)
-{
-    return ze_setMode(camera, ZE_SENSOR_RESET, 1) == 0 &&
-           ze_setMode(camera, ZE_SENSOR_RESET, 0) == 0 && ze_startTransport(camera) == 0;
 }
 
 // A client of the board server of its own, beside the plug-in's.

@@ -4,7 +4,6 @@ link, without the board simulator) against the real qrb_server on a simulated bo
 this script's private network namespace. Each case starts its own board and server and runs
 a group of the client's tests; the restart case kills and restarts the server while the
 client grabs."""
-import argparse
 import os
 import shutil
 import socket
@@ -16,22 +15,11 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "server"))
 import board_server as harness  # noqa: E402
+from desktop_arguments import parse_desktop_arguments  # noqa: E402
 
 ARGS = None
 # Upper bound for one run of the client (its own time-outs are far shorter).
 CLIENT_TIMEOUT = 240
-
-
-def parse_arguments():
-    parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--server", required=True)
-    parser.add_argument("--boardsim", required=True)
-    parser.add_argument("--source-dir", required=True)
-    parser.add_argument("--plugin", required=True, help="the board plug-in libcsitransport.so")
-    parser.add_argument("--client", required=True, help="desktop_e2e_client")
-    parser.add_argument("--qrbtransport", required=True, help="libqrbtransport.so")
-    parser.add_argument("--sanitized", action="store_true")
-    return parser.parse_known_args()
 
 
 class DesktopTest(unittest.TestCase):
@@ -158,7 +146,7 @@ class DesktopTest(unittest.TestCase):
 def main():
     harness.enter_private_network()
     global ARGS
-    ARGS, rest = parse_arguments()
+    ARGS, rest = parse_desktop_arguments(__doc__, "client", "desktop_e2e_client")
     for path in (ARGS.server, ARGS.boardsim, ARGS.plugin, ARGS.client, ARGS.qrbtransport):
         if not os.path.isfile(path):
             print(f"{path} does not exist", file=sys.stderr)

@@ -3,7 +3,6 @@
 a simulated board, both in this script's private network namespace: every subcommand through
 --board, checked against what the board's bus saw (bus.log) and the files it wrote, and a
 server that goes away in the middle of a grab and of an upload."""
-import argparse
 import hashlib
 import json
 import os
@@ -22,6 +21,7 @@ import zlib
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "server"))
 import board_server as harness  # noqa: E402
+from desktop_arguments import parse_desktop_arguments  # noqa: E402
 
 ARGS = None
 # Upper bound for one run of zentro; its own time-outs are far shorter.
@@ -34,18 +34,6 @@ WIDTH, HEIGHT, DEPTH = 1920, 1200, 12
 UPLOAD_SIZE = 96 * 1024 * 1024
 PARTIAL_SUFFIX = "~temp"
 EXIT_FAILED, EXIT_USAGE, EXIT_NO_CAMERA = 1, 2, 3
-
-
-def parse_arguments():
-    parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--server", required=True)
-    parser.add_argument("--boardsim", required=True)
-    parser.add_argument("--source-dir", required=True)
-    parser.add_argument("--plugin", required=True, help="the board plug-in libcsitransport.so")
-    parser.add_argument("--zentro", required=True, help="the zentro program")
-    parser.add_argument("--qrbtransport", required=True, help="libqrbtransport.so")
-    parser.add_argument("--sanitized", action="store_true")
-    return parser.parse_known_args()
 
 
 def sha256_of(path):
@@ -322,7 +310,7 @@ class ZentroOnBoard(unittest.TestCase):
 def main():
     global ARGS
     harness.enter_private_network()
-    ARGS, rest = parse_arguments()
+    ARGS, rest = parse_desktop_arguments(__doc__, "zentro", "the zentro program")
     unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
 
 
