@@ -48,19 +48,20 @@ bool takeGlobalValue(const std::string &arg, int &index, int argc, char **argv,
     return false;
 }
 
-const OptionSpec *findLong(std::span<const OptionSpec> specs, const std::string &name)
+const OptionDefinition *findLong(std::span<const OptionDefinition> definitions,
+                                 const std::string &name)
 {
-    for (const OptionSpec &spec : specs)
-        if (name == spec.longName)
-            return &spec;
+    for (const OptionDefinition &definition : definitions)
+        if (name == definition.longName)
+            return &definition;
     return nullptr;
 }
 
-const OptionSpec *findShort(std::span<const OptionSpec> specs, char name)
+const OptionDefinition *findShort(std::span<const OptionDefinition> definitions, char name)
 {
-    for (const OptionSpec &spec : specs)
-        if (spec.shortName != 0 && spec.shortName == name)
-            return &spec;
+    for (const OptionDefinition &definition : definitions)
+        if (definition.shortName != 0 && definition.shortName == name)
+            return &definition;
     return nullptr;
 }
 
@@ -107,7 +108,8 @@ std::string ParsedArgs::value(const std::string &longName, const std::string &fa
     return found == values_.end() ? fallback : found->second;
 }
 
-ParsedArgs parseCommandArgs(const std::vector<std::string> &args, std::span<const OptionSpec> specs,
+ParsedArgs parseCommandArgs(const std::vector<std::string> &args,
+                            std::span<const OptionDefinition> definitions,
                             const std::string &command)
 {
     ParsedArgs parsed;
@@ -126,16 +128,16 @@ ParsedArgs parseCommandArgs(const std::vector<std::string> &args, std::span<cons
         std::string name;
         std::string inlineValue;
         bool hasInline = false;
-        const OptionSpec *spec = nullptr;
+        const OptionDefinition *definition = nullptr;
         if (isLong) {
             const size_t equals = arg.find('=');
             name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
             hasInline = equals != std::string::npos;
             if (hasInline)
                 inlineValue = arg.substr(equals + 1);
-            spec = findLong(specs, name);
+            definition = findLong(definitions, name);
         } else {
-            spec = findShort(specs, arg[1]);
+            definition = findShort(definitions, arg[1]);
             hasInline = arg.size() > 2;
             if (hasInline)
                 inlineValue = arg.substr(2);
@@ -144,10 +146,10 @@ ParsedArgs parseCommandArgs(const std::vector<std::string> &args, std::span<cons
             parsed.given_.insert("help");
             continue;
         }
-        if (!spec)
+        if (!definition)
             usageError(command + ": unknown option " + arg);
-        parsed.given_.insert(spec->longName);
-        if (!spec->takesValue) {
+        parsed.given_.insert(definition->longName);
+        if (!definition->takesValue) {
             if (hasInline)
                 usageError(command + ": option " + arg + " takes no value");
             continue;
@@ -157,7 +159,7 @@ ParsedArgs parseCommandArgs(const std::vector<std::string> &args, std::span<cons
                 usageError(command + ": option " + arg + " needs a value");
             inlineValue = args[++i];
         }
-        parsed.values_[spec->longName] = inlineValue;
+        parsed.values_[definition->longName] = inlineValue;
     }
     return parsed;
 }

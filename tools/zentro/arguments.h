@@ -26,7 +26,7 @@ struct GlobalOptions {
 // subcommand with its own arguments. Throws a usage error for a bad global option.
 GlobalOptions parseGlobalOptions(int argc, char **argv);
 
-struct OptionSpec {
+struct OptionDefinition {
     const char *longName; // without "--"
     char shortName;       // 0 when there is none
     bool takesValue;
@@ -41,7 +41,7 @@ public:
 
 private:
     friend ParsedArgs parseCommandArgs(const std::vector<std::string> &,
-                                       std::span<const OptionSpec>, const std::string &);
+                                       std::span<const OptionDefinition>, const std::string &);
     std::set<std::string> given_;
     std::map<std::string, std::string> values_;
     std::vector<std::string> operands_;
@@ -50,7 +50,8 @@ private:
 // Parses a subcommand's arguments: "--name", "--name VALUE", "--name=VALUE", "-x", "-x VALUE",
 // "-xVALUE"; "--" ends the options; "--help" is always known. Throws a usage error naming
 // @command for an unknown option or a missing value.
-ParsedArgs parseCommandArgs(const std::vector<std::string> &args, std::span<const OptionSpec> specs,
+ParsedArgs parseCommandArgs(const std::vector<std::string> &args,
+                            std::span<const OptionDefinition> definitions,
                             const std::string &command);
 
 // Reads a whole unsigned number, decimal or "0x" hexadecimal, no larger than @limit; throws a

@@ -46,7 +46,7 @@ struct Command {
     const char *usage;   // operands and options after the name
     const char *summary; // one line for the command list
     const char *help;    // the rest of "zentro NAME --help"
-    std::span<const OptionSpec> options;
+    std::span<const OptionDefinition> options;
     size_t minOperands;
     size_t maxOperands;
     void (*run)(Invocation &invocation);

@@ -14,7 +14,7 @@
 namespace zcli {
 namespace {
 
-constexpr OptionSpec kGrabOptions[] = {
+constexpr OptionDefinition kGrabOptions[] = {
     {"count", 'n', true},
     {"output", 'o', true},
     {"format", 'f', true},

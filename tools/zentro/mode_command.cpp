@@ -8,7 +8,7 @@
 namespace zcli {
 namespace {
 
-constexpr OptionSpec kModeOptions[] = {{"list", 'l', false}};
+constexpr OptionDefinition kModeOptions[] = {{"list", 'l', false}};
 
 void listModes(Invocation &invocation)
 {

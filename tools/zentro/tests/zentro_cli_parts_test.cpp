@@ -85,18 +85,19 @@ TEST(GlobalOptions, AreAcceptedBeforeAndAfterTheCommand)
 
 TEST(CommandArgs, TakeLongAndShortFormsWithTheirValues)
 {
-    constexpr OptionSpec specs[] = {{"count", 'n', true}, {"list", 'l', false}};
-    const ParsedArgs parsed = parseCommandArgs({"-n5", "a", "--list", "--", "-x"}, specs, "grab");
+    constexpr OptionDefinition definitions[] = {{"count", 'n', true}, {"list", 'l', false}};
+    const ParsedArgs parsed =
+        parseCommandArgs({"-n5", "a", "--list", "--", "-x"}, definitions, "grab");
     EXPECT_EQ(parsed.value("count", ""), "5");
     EXPECT_TRUE(parsed.has("list"));
     EXPECT_EQ(parsed.operands(), (std::vector<std::string>{"a", "-x"}));
-    EXPECT_EQ(parseCommandArgs({"--count=7"}, specs, "grab").value("count", ""), "7");
-    EXPECT_EQ(parseCommandArgs({"-n", "8"}, specs, "grab").value("count", ""), "8");
-    EXPECT_TRUE(parseCommandArgs({"-h"}, specs, "grab").has("help"));
+    EXPECT_EQ(parseCommandArgs({"--count=7"}, definitions, "grab").value("count", ""), "7");
+    EXPECT_EQ(parseCommandArgs({"-n", "8"}, definitions, "grab").value("count", ""), "8");
+    EXPECT_TRUE(parseCommandArgs({"-h"}, definitions, "grab").has("help"));
 
-    EXPECT_EQ(statusOf([&] { parseCommandArgs({"--count"}, specs, "grab"); }), kExitUsage);
-    EXPECT_EQ(statusOf([&] { parseCommandArgs({"--list=1"}, specs, "grab"); }), kExitUsage);
-    EXPECT_EQ(statusOf([&] { parseCommandArgs({"-q"}, specs, "grab"); }), kExitUsage);
+    EXPECT_EQ(statusOf([&] { parseCommandArgs({"--count"}, definitions, "grab"); }), kExitUsage);
+    EXPECT_EQ(statusOf([&] { parseCommandArgs({"--list=1"}, definitions, "grab"); }), kExitUsage);
+    EXPECT_EQ(statusOf([&] { parseCommandArgs({"-q"}, definitions, "grab"); }), kExitUsage);
 }
 
 TEST(CommandArgs, UnsignedNumbersAreWholeAndBounded)
