@@ -10,20 +10,20 @@ std::string RegisterTarget::name() const
     return bitfield ? std::string(reg->name) + "." + bitfield->name : std::string(reg->name);
 }
 
-RegisterTarget findRegisterTarget(ze_camera_t *camera, const std::string &spec)
+RegisterTarget findRegisterTarget(ze_camera_t *camera, const std::string &name)
 {
     RegisterTarget target;
-    if (spec.empty())
+    if (name.empty())
         usageError("no register named");
-    if (ze_ExistsRegister(camera, spec.c_str())) {
-        target.reg = ze_FindRegister(camera, spec.c_str());
+    if (ze_ExistsRegister(camera, name.c_str())) {
+        target.reg = ze_FindRegister(camera, name.c_str());
         return target;
     }
-    const size_t dot = spec.rfind('.');
-    const std::string regName = dot == std::string::npos ? spec : spec.substr(0, dot);
+    const size_t dot = name.rfind('.');
+    const std::string regName = dot == std::string::npos ? name : name.substr(0, dot);
     if (dot == std::string::npos || !ze_ExistsRegister(camera, regName.c_str()))
         usageError("unknown register " + regName);
-    const std::string fieldName = spec.substr(dot + 1);
+    const std::string fieldName = name.substr(dot + 1);
     if (fieldName.empty() || !ze_ExistsBitfield(camera, regName.c_str(), fieldName.c_str()))
         usageError("register " + regName + " has no bitfield " + fieldName);
     target.reg = ze_FindRegister(camera, regName.c_str());

@@ -19,10 +19,10 @@ struct RegisterTarget {
     ze_access_t access() const { return bitfield ? bitfield->access : reg->access; }
 };
 
-// Finds @spec: a whole register name first (far registers carry dots, "FAR1.CHIP_ID"), else
+// Finds @name: a whole register name first (far registers carry dots, "FAR1.CHIP_ID"), else
 // the register before the last dot and the bitfield after it. Throws a usage error naming what
 // is unknown.
-RegisterTarget findRegisterTarget(ze_camera_t *camera, const std::string &spec);
+RegisterTarget findRegisterTarget(ze_camera_t *camera, const std::string &name);
 
 const char *accessText(ze_access_t access);
 
